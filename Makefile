@@ -1,0 +1,72 @@
+# Thin entry points over the CMake presets.
+#   make demo     install missing packages, build the release preset, run the demo
+#   make test     install missing packages, build the dev preset (ASan+UBSan) and run
+#                 every test, then build the fuzzers and give each a short run
+#   make bench    build the benchmarks and print the ours-vs-peer table
+#   make install PREFIX=/usr/local
+#   make fuzz FUZZ_SECONDS=60
+#   make format   rewrite every C/C++ file with clang-format
+
+PREFIX ?= /usr/local
+FUZZ_SECONDS ?= 60
+SMOKE_SECONDS ?= 3
+JOBS ?= 2
+
+.PHONY: all deps demo test unit fuzz-build fuzz-smoke fuzz bench install format check-format \
+        release release-test clean
+
+all: release
+
+deps:
+	@scripts/install-deps
+
+demo: deps
+	cmake --preset release
+	cmake --build --preset release -j$(JOBS) --target krtool
+	@scripts/demo build/release/tools/krtool/krtool
+
+test: deps check-format unit fuzz-smoke
+
+unit:
+	cmake --preset dev
+	cmake --build --preset dev -j$(JOBS)
+	ctest --preset dev
+
+release-test: deps
+	cmake --preset release
+	cmake --build --preset release -j$(JOBS)
+	ctest --preset release
+
+fuzz-build:
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j$(JOBS)
+
+fuzz-smoke: fuzz-build
+	scripts/fuzz-run $(SMOKE_SECONDS)
+
+fuzz: deps fuzz-build
+	scripts/fuzz-run $(FUZZ_SECONDS)
+
+bench:
+	@scripts/install-deps --bench
+	cmake --preset bench
+	cmake --build --preset bench -j$(JOBS)
+	python3 bench/report.py build/bench
+
+release:
+	cmake --preset release
+	cmake --build --preset release -j$(JOBS)
+
+install: deps
+	cmake --preset release -DKRTOOLS_BUILD_TESTS=OFF -DCMAKE_INSTALL_PREFIX=$(PREFIX)
+	cmake --build --preset release -j$(JOBS)
+	cmake --install build/release
+
+format:
+	git ls-files '*.cpp' '*.h' '*.c' | xargs -r clang-format -i
+
+check-format:
+	@scripts/check-format
+
+clean:
+	rm -rf build

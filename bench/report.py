@@ -1,0 +1,91 @@
+#!/usr/bin/env python3
+"""Runs every benchmark program and prints one table of ours-vs-peer ratios.
+
+Naming convention inside the programs: a case is registered as "<case>/ours"
+and, where a peer exists, "<case>/peer". The ours side may carry a label
+"target=<ratio>" with the minimum ratio that the case must reach. The ratio is
+ours/peer throughput: bytes per second, else items per second, else the
+inverse of the time per iteration.
+"""
+import json
+import pathlib
+import subprocess
+import sys
+
+
+def throughput(run):
+    for key in ("bytes_per_second", "items_per_second"):
+        if key in run:
+            return run[key], key
+    return 1e9 / run["real_time"] if run.get("real_time") else 0.0, "iter_per_second"
+
+
+def human(value, unit):
+    suffix = {"bytes_per_second": "B/s", "items_per_second": "items/s",
+              "iter_per_second": "it/s"}[unit]
+    for scale, prefix in ((1e9, "G"), (1e6, "M"), (1e3, "k")):
+        if value >= scale:
+            return f"{value / scale:.2f} {prefix}{suffix}"
+    return f"{value:.2f} {suffix}"
+
+
+def collect(binary, extra):
+    out = subprocess.run([str(binary), "--benchmark_format=json"] + extra,
+                         check=True, capture_output=True, text=True).stdout
+    return json.loads(out)["benchmarks"]
+
+
+def main():
+    build = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else "build/bench") / "bench"
+    extra = sys.argv[2:]
+    binaries = sorted(p for p in build.glob("*_bench") if p.is_file())
+    if not binaries:
+        print(f"no benchmark programs under {build}")
+        return 1
+    cases = {}
+    order = []
+    for binary in binaries:
+        for run in collect(binary, extra):
+            if run.get("run_type") == "aggregate":
+                continue
+            name = run["name"]
+            case, _, side = name.rpartition("/")
+            if side not in ("ours", "peer"):
+                case, side = name, "ours"
+            if case not in cases:
+                cases[case] = {}
+                order.append(case)
+            cases[case][side] = run
+    rows = [("benchmark", "ours", "peer", "ratio", "target", "")]
+    failed = 0
+    for case in order:
+        ours, peer = cases[case].get("ours"), cases[case].get("peer")
+        target = ""
+        if ours and ours.get("label", "").startswith("target="):
+            target = ours["label"].split("=", 1)[1]
+        ours_v, unit = throughput(ours) if ours else (0.0, "iter_per_second")
+        ours_text = human(ours_v, unit) if ours else "-"
+        if ours and unit == "iter_per_second":
+            ours_text += f" ({ours['real_time']:.3g} {ours['time_unit']}/it)"
+        peer_text, ratio_text, verdict = "-", "-", ""
+        if ours and peer:
+            peer_v, _ = throughput(peer)
+            peer_text = human(peer_v, unit)
+            ratio = ours_v / peer_v if peer_v else float("inf")
+            ratio_text = f"{ratio:.2f}"
+            if target:
+                ok = ratio >= float(target)
+                verdict = "ok" if ok else "BELOW"
+                failed += 0 if ok else 1
+        rows.append((case, ours_text, peer_text, ratio_text, target, verdict))
+    widths = [max(len(r[i]) for r in rows) for i in range(len(rows[0]))]
+    for i, row in enumerate(rows):
+        print("  ".join(cell.ljust(w) for cell, w in zip(row, widths)).rstrip())
+        if i == 0:
+            print("  ".join("-" * w for w in widths))
+    print(f"\n{failed} case(s) below target")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,7 @@
+// SafeString and FilteredString.
+#ifndef KRTOOLS_SAFESTRING_H
+#define KRTOOLS_SAFESTRING_H
+
+#include "krtools/export.h"
+
+#endif  // KRTOOLS_SAFESTRING_H

@@ -1,0 +1,86 @@
+// The one seam between krtools and the operating system (POSIX).
+//
+// Subsystem code never includes an OS header; it calls these functions.
+// Functions that can fail return 0 on success or the system error code.
+#ifndef KRTOOLS_PLATFORM_PLATFORM_H
+#define KRTOOLS_PLATFORM_PLATFORM_H
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+
+namespace krplatform {
+
+// The path separator of this platform.
+inline constexpr char kPathSeparator = '/';
+inline constexpr const char* kPathSeparatorText = "/";
+
+// The code that ends a directory listing normally (the listing's "no more
+// files" condition).
+inline constexpr int kNoMoreFiles = 18;
+
+// The calling thread's last system error code (errno).
+int LastError();
+void SetLastError(int code);
+
+// The system's description of `code` followed by a line feed, or an empty
+// text when the system has none (negative or unknown codes).
+std::string SystemErrorText(int code);
+
+// Writes "Exception: ", the text and a line feed to standard error.
+void ShowErrorMessage(const std::string& text);
+
+// Discards input pending on standard input when it is a terminal; piped or
+// redirected input is left alone.
+void DiscardPendingTerminalInput();
+
+// The process id.
+long ProcessId();
+
+// Status of a file system entry.
+struct FileStatus {
+    uint32_t mode = 0;
+    uint32_t owner = 0;
+    uint32_t group = 0;
+    int64_t size = 0;
+    int64_t changeTime = 0;
+    int64_t modifyTime = 0;
+    int64_t accessTime = 0;
+    bool isDirectory = false;
+};
+
+// stat(path); 0 or errno.
+int GetFileStatus(const char* path, FileStatus* status);
+// mkdir(path, 0777); 0 or errno.
+int MakeDirectory(const char* path);
+// rmdir(path); 0 or errno.
+int RemoveDirectory(const char* path);
+// chdir(path); 0 or errno.
+int ChangeDirectory(const char* path);
+// rename(from, to); 0 or errno.
+int RenameFile(const char* from, const char* to);
+
+// A directory listing that delivers every entry, "." and ".." included.
+class DirectoryListing {
+public:
+    DirectoryListing() = default;
+    ~DirectoryListing();
+    DirectoryListing(const DirectoryListing&) = delete;
+    DirectoryListing& operator=(const DirectoryListing&) = delete;
+
+    // Starts a listing of `path`, closing any open one; 0 or errno.
+    int Open(const char* path);
+    // Stores the next entry name in `name`; 0, kNoMoreFiles at the end, or
+    // errno. Must follow a successful Open.
+    int Next(std::string& name);
+    // Ends the listing; harmless when none is open.
+    void Close();
+    bool IsOpen() const { return handle_ != nullptr; }
+
+private:
+    void* handle_ = nullptr;
+};
+
+}  // namespace krplatform
+
+#endif  // KRTOOLS_PLATFORM_PLATFORM_H
