@@ -14,7 +14,9 @@ void SetLastError(int code) { errno = code; }
 namespace {
 
 // strerror_r comes in two flavours; both overloads pick the text out.
-[[maybe_unused]] const char* PickText(int result, const char* buffer) { return result == 0 ? buffer : nullptr; }
+[[maybe_unused]] const char* PickText(int result, const char* buffer) {
+    return result == 0 ? buffer : nullptr;
+}
 [[maybe_unused]] const char* PickText(const char* result, const char*) { return result; }
 
 }  // namespace

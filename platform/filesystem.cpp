@@ -30,9 +30,7 @@ int RemoveDirectory(const char* path) { return rmdir(path) == 0 ? 0 : errno; }
 
 int ChangeDirectory(const char* path) { return chdir(path) == 0 ? 0 : errno; }
 
-int RenameFile(const char* from, const char* to) {
-    return std::rename(from, to) == 0 ? 0 : errno;
-}
+int RenameFile(const char* from, const char* to) { return std::rename(from, to) == 0 ? 0 : errno; }
 
 DirectoryListing::~DirectoryListing() { Close(); }
 

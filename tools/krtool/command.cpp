@@ -152,7 +152,8 @@ std::string ToHex(const unsigned char* data, size_t length, bool upper) {
 }
 
 std::string FromHex(const std::string& hex, const char* what) {
-    if (hex.size() % 2 != 0) throw UsageError(std::string(what) + " needs an even number of hex digits");
+    if (hex.size() % 2 != 0)
+        throw UsageError(std::string(what) + " needs an even number of hex digits");
     std::string bytes;
     bytes.reserve(hex.size() / 2);
     for (size_t i = 0; i < hex.size(); i += 2) {
