@@ -8,7 +8,7 @@ namespace krmepit {
 namespace {
 
 class Context {
-  public:
+public:
     Context() : ctx_(OSSL_LIB_CTX_new()) {
         if (ctx_ == nullptr) return;
         defaultProvider_ = OSSL_PROVIDER_load(ctx_, "default");
@@ -24,7 +24,7 @@ class Context {
 
     OSSL_LIB_CTX* get() const { return defaultProvider_ != nullptr ? ctx_ : nullptr; }
 
-  private:
+private:
     OSSL_LIB_CTX* ctx_;
     OSSL_PROVIDER* defaultProvider_ = nullptr;
     OSSL_PROVIDER* legacyProvider_ = nullptr;

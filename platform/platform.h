@@ -62,7 +62,7 @@ int RenameFile(const char* from, const char* to);
 
 // A directory listing that delivers every entry, "." and ".." included.
 class DirectoryListing {
-  public:
+public:
     DirectoryListing() = default;
     ~DirectoryListing();
     DirectoryListing(const DirectoryListing&) = delete;
@@ -77,7 +77,7 @@ class DirectoryListing {
     void Close();
     bool IsOpen() const { return handle_ != nullptr; }
 
-  private:
+private:
     void* handle_ = nullptr;
 };
 

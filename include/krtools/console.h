@@ -12,7 +12,7 @@
 
 // Owns one standard-I/O stream. Not copyable: one holder closes the stream.
 class KRTOOLS_API KR_FILE_PTR {
-  public:
+public:
     // The held stream; null while none is held.
     FILE* fp = nullptr;
 
@@ -34,7 +34,7 @@ class KRTOOLS_API KR_FILE_PTR {
 
 // Owns one malloc block. Not copyable: one holder frees the block.
 class KRTOOLS_API KR_DYNAMIC_PTR {
-  public:
+public:
     // The held block; null while none is held.
     unsigned char* ptr = nullptr;
     // The byte count last requested of Malloc; 0 while none is held.

@@ -12,7 +12,7 @@
 #include "krtools/export.h"
 
 class KRTOOLS_API KRException {
-  public:
+public:
     // The message text, usually naming the failing operation.
     std::string text;
     // The return code: a toolkit status, a small negative code chosen by the

@@ -21,7 +21,7 @@ namespace testutil {
 // A fresh folder under the system's temporary folder, removed with all its
 // contents when the object goes away.
 class TempDir {
-  public:
+public:
     TempDir() {
         std::string pattern = (std::filesystem::temp_directory_path() / "krtest-XXXXXX").string();
         std::vector<char> buffer(pattern.begin(), pattern.end());
@@ -39,7 +39,7 @@ class TempDir {
     const std::string& path() const { return path_; }
     std::string File(const std::string& name) const { return path_ + "/" + name; }
 
-  private:
+private:
     std::string path_;
 };
 

@@ -14,13 +14,13 @@ namespace krtool {
 
 // Bad usage: reported as "krtool: <message>" with exit status 2.
 class UsageError : public std::runtime_error {
-  public:
+public:
     using std::runtime_error::runtime_error;
 };
 
 // Bad input or a failed operation: "krtool: <message>", exit status 1.
 class InputError : public std::runtime_error {
-  public:
+public:
     using std::runtime_error::runtime_error;
 };
 
@@ -28,7 +28,7 @@ class InputError : public std::runtime_error {
 // "--name=value"), flags ("--name", "-d") and positional arguments. A lone
 // "-" is positional (standard input); "--" ends the options.
 class Args {
-  public:
+public:
     // `valueOptions` take a value; `flags` take none. Anything else that
     // starts with "-" is a UsageError.
     Args(const std::vector<std::string>& argv, const std::set<std::string>& valueOptions,
@@ -46,7 +46,7 @@ class Args {
     // Fails with UsageError unless min <= positional count <= max.
     void ExpectPositional(size_t min, size_t max) const;
 
-  private:
+private:
     std::map<std::string, std::string> values_;
     std::set<std::string> present_;
     std::vector<std::string> positional_;
