@@ -37,6 +37,17 @@ void DiscardPendingTerminalInput();
 // The process id.
 long ProcessId();
 
+// Current time in seconds since 1970-01-01 00:00:00 UTC.
+int64_t CurrentTime();
+// Broken-down local time of `t` (localtime_r); false when it cannot be
+// represented.
+bool ToLocalTime(int64_t t, std::tm* out);
+// Broken-down UTC time of `t` (gmtime_r); false when it cannot be represented.
+bool ToUtcTime(int64_t t, std::tm* out);
+// mktime: local broken-down time to seconds (normalising `tm`); -1 when it
+// cannot be represented.
+int64_t FromLocalTime(std::tm* tm);
+
 // Status of a file system entry.
 struct FileStatus {
     uint32_t mode = 0;
