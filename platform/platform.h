@@ -5,6 +5,7 @@
 #ifndef KRTOOLS_PLATFORM_PLATFORM_H
 #define KRTOOLS_PLATFORM_PLATFORM_H
 
+#include <cstddef>
 #include <cstdint>
 #include <ctime>
 #include <string>
@@ -91,6 +92,28 @@ public:
 private:
     void* handle_ = nullptr;
 };
+
+// TCP sockets (IPv4). Functions return 0 or the system error code unless
+// they say otherwise.
+using SocketHandle = int;
+inline constexpr SocketHandle kInvalidSocket = -1;
+
+// Resolves `host` to its first IPv4 address (network byte order). Returns 0,
+// or the resolver's nonzero result code with its text in `errorText`.
+int ResolveIPv4(const char* host, uint32_t* address, std::string* errorText);
+// The port (host byte order) of `service`: a text of digits is the port
+// itself; otherwise the services database; 0 when unknown.
+int LookupServicePort(const char* service);
+// Opens a TCP socket in *handle (kInvalidSocket on failure).
+int OpenTcpSocket(SocketHandle* handle);
+// Sets both the send and the receive time-out; 0 seconds means none.
+int SetSocketTimeouts(SocketHandle handle, int seconds);
+int ConnectSocket(SocketHandle handle, uint32_t address, int port);
+// One send (never raising SIGPIPE) or one receive: the byte count, or -1
+// with the error in LastError(). A time-out is an error (EAGAIN).
+long SocketSend(SocketHandle handle, const void* data, size_t length);
+long SocketReceive(SocketHandle handle, void* buffer, size_t length);
+int CloseSocket(SocketHandle handle);
 
 }  // namespace krplatform
 
