@@ -1,0 +1,242 @@
+// Incremental Base64 and hexadecimal buffer encoders.
+//
+// The bit accumulator of FilterContext is worked on as an unsigned value; the
+// fast paths code whole groups through wide lookup tables and leave the
+// context exactly as the one-bit-group-at-a-time rules would.
+#include "krtools/bufenc.h"
+
+#include <climits>
+#include <cstddef>
+#include <cstring>
+
+#include "stream/codec_tables.h"
+
+namespace {
+
+using namespace krtools::codec;
+
+enum class Format { kNone, kBase64, kBase64DecodeOnly, kHex };
+
+Format FormatOf(const FilterContext* context) {
+    if (std::memcmp(context->format, "R64", 3) == 0) return Format::kBase64;
+    if (std::memcmp(context->format, "HDC", 3) == 0) return Format::kHex;
+    if (std::memcmp(context->format, "B64", 3) == 0) return Format::kBase64DecodeOnly;
+    return Format::kNone;
+}
+
+// The accumulator after shifting in the last (up to four) bytes of `in`, as
+// if every byte had been shifted in one at a time.
+uint32_t ShiftInBytes(uint32_t buffer, const unsigned char* in, size_t length) {
+    size_t start = length > 4 ? length - 4 : 0;
+    for (size_t i = start; i < length; ++i) buffer = (buffer << 8) | in[i];
+    return buffer;
+}
+
+// Writes the four digits of the 24-bit group `v`.
+inline void WriteGroup(uint32_t v, char* out) {
+    std::memcpy(out, kBase64Pairs[(v >> 12) & 0xFFF].c, 2);
+    std::memcpy(out + 2, kBase64Pairs[v & 0xFFF].c, 2);
+}
+
+// Encodes `groups` complete groups of three bytes; returns the end of output.
+char* EncodeGroups(const unsigned char* in, size_t groups, char* out) {
+    for (; groups >= 2; groups -= 2, in += 6, out += 8) {
+        uint32_t a = (uint32_t(in[0]) << 16) | (uint32_t(in[1]) << 8) | in[2];
+        uint32_t b = (uint32_t(in[3]) << 16) | (uint32_t(in[4]) << 8) | in[5];
+        WriteGroup(a, out);
+        WriteGroup(b, out + 4);
+    }
+    if (groups != 0) {
+        WriteGroup((uint32_t(in[0]) << 16) | (uint32_t(in[1]) << 8) | in[2], out);
+        out += 4;
+    }
+    return out;
+}
+
+// Largest input length whose encoded size still fits the int result.
+constexpr int kMaxBase64EncodeLength = (INT_MAX / 4) * 3 - 3;
+constexpr int kMaxHexEncodeLength = INT_MAX / 2;
+
+int EncodeBase64(const unsigned char* in, char* out, int length, FilterContext* context) {
+    if (length > kMaxBase64EncodeLength) return 0;
+    int32_t bitCount = context->bitCount;
+    if (bitCount != 0 && bitCount != 8 && bitCount != 16 && bitCount != 24) bitCount = 0;
+    const size_t total = size_t(length);
+    uint32_t buffer = uint32_t(context->bitBuffer);
+    size_t pending = size_t(bitCount) / 8;
+    size_t used = 0;
+    char* o = out;
+    if (pending != 0) {
+        for (; pending < 3 && used < total; ++pending) buffer = (buffer << 8) | in[used++];
+        if (pending == 3) {
+            WriteGroup(buffer & 0xFFFFFF, o);
+            o += 4;
+            pending = 0;
+        }
+    }
+    if (pending == 0) {
+        size_t groups = (total - used) / 3;
+        o = EncodeGroups(in + used, groups, o);
+        pending = total - used - groups * 3;
+    }
+    context->bitBuffer = int32_t(ShiftInBytes(uint32_t(context->bitBuffer), in, total));
+    context->bitCount = int32_t(pending * 8);
+    return int(o - out);
+}
+
+int EncodeHex(const unsigned char* in, char* out, int length) {
+    if (length > kMaxHexEncodeLength) return 0;
+    for (int i = 0; i < length; ++i) std::memcpy(out + 2 * i, kHexPairs[in[i]].c, 2);
+    return 2 * length;
+}
+
+int DecodeBase64(const char* text, unsigned char* out, int length, FilterContext* context) {
+    const auto* in = reinterpret_cast<const unsigned char*>(text);
+    const size_t total = size_t(length);
+    uint32_t buffer = uint32_t(context->bitBuffer);
+    int bitCount = context->bitCount;
+    if (bitCount < 0 || bitCount > 7) bitCount = 0;
+    unsigned char* o = out;
+    size_t i = 0;
+    while (i < total) {
+        // Fast path: runs of four alphabet characters give three bytes and
+        // leave the pending bit count as it was.
+        while (i + 4 <= total) {
+            uint32_t v = kGroupDigit0[in[i]] | kGroupDigit1[in[i + 1]] | kGroupDigit2[in[i + 2]] |
+                         kGroupDigit3[in[i + 3]];
+            if (v & kBadGroup) break;
+            uint64_t acc = (uint64_t(buffer) << 24) | v;
+            o[0] = uint8_t(acc >> (bitCount + 16));
+            o[1] = uint8_t(acc >> (bitCount + 8));
+            o[2] = uint8_t(acc >> bitCount);
+            o += 3;
+            buffer = uint32_t(acc);
+            i += 4;
+        }
+        if (i >= total) break;
+        // Slow path: one character.
+        uint8_t v = kBase64Values[in[i++]];
+        if (v == kNotDigit) continue;
+        buffer = (buffer << 6) | v;
+        bitCount += 6;
+        if (bitCount >= 8) {
+            bitCount -= 8;
+            *o++ = uint8_t(buffer >> bitCount);
+        }
+    }
+    context->bitBuffer = int32_t(buffer);
+    context->bitCount = bitCount;
+    return int(o - out);
+}
+
+int DecodeHex(const char* text, unsigned char* out, int length, FilterContext* context) {
+    const auto* in = reinterpret_cast<const unsigned char*>(text);
+    uint32_t buffer = uint32_t(context->bitBuffer);
+    int bitCount = context->bitCount == 4 ? 4 : 0;
+    unsigned char* o = out;
+    for (int i = 0; i < length; ++i) {
+        uint8_t v = kHexValues[in[i]];
+        if (v == kNotDigit) continue;
+        buffer = (buffer << 4) | v;
+        bitCount += 4;
+        if (bitCount == 8) {
+            *o++ = uint8_t(buffer);
+            bitCount = 0;
+        }
+    }
+    context->bitBuffer = int32_t(buffer);
+    context->bitCount = bitCount;
+    return int(o - out);
+}
+
+constexpr int kLineChars = 64;
+constexpr int kLineBytes = kLineChars / 4 * 3;
+// Largest input whose laid-out text still fits the int result.
+constexpr int kMaxLinedEncodeLength = (INT_MAX / (kLineChars + 1)) * kLineBytes;
+
+int EncodeLines(const unsigned char* in, unsigned char* out, int length) {
+    if (length > kMaxLinedEncodeLength) return 0;
+    FilterContext context;
+    FilterInit(&context, KR_FILTER_FORMAT_BASE64);
+    char* text = reinterpret_cast<char*>(out);
+    int written = 0;
+    for (int used = 0; used < length;) {
+        int chunk = length - used < kLineBytes ? length - used : kLineBytes;
+        written += FilterData(in + used, text + written, chunk, &context);
+        used += chunk;
+        if (used == length) written += FilterFinal(text + written, &context);
+        text[written++] = '\n';
+    }
+    return written;
+}
+
+}  // namespace
+
+int FilterInit(FilterContext* context, int format) {
+    context->bitBuffer = 0;
+    context->bitCount = 0;
+    std::memset(context->format, 0, sizeof context->format);
+    if (format == KR_FILTER_FORMAT_BASE64) std::memcpy(context->format, "R64", 4);
+    if (format == KR_FILTER_FORMAT_HEX) std::memcpy(context->format, "HDC", 4);
+    return 0;
+}
+
+int FilterData(const unsigned char* in, char* out, int length, FilterContext* context) {
+    if (length == -1) return FilterFinal(out, context);
+    if (length <= 0) return 0;
+    switch (FormatOf(context)) {
+        case Format::kBase64:
+            return EncodeBase64(in, out, length, context);
+        case Format::kHex:
+            return EncodeHex(in, out, length);
+        default:
+            return 0;
+    }
+}
+
+int FilterFinal(char* out, FilterContext* context) {
+    if (FormatOf(context) != Format::kBase64) return 0;
+    int32_t bitCount = context->bitCount;
+    if (bitCount != 8 && bitCount != 16 && bitCount != 24) {
+        context->bitCount = 0;
+        return 0;
+    }
+    uint32_t buffer = uint32_t(context->bitBuffer);
+    const int pendingBytes = bitCount / 8;
+    if (pendingBytes != 3) {
+        int fill = 6 - bitCount % 6;
+        buffer <<= fill;
+        bitCount += fill;
+    }
+    int written = 0;
+    while (bitCount > 0) {
+        bitCount -= 6;
+        out[written++] = kBase64Alphabet[(buffer >> bitCount) & 63];
+    }
+    for (int pad = pendingBytes; pad < 3; ++pad) out[written++] = kPad;
+    context->bitBuffer = int32_t(buffer);
+    context->bitCount = 0;
+    return written;
+}
+
+int UnfilterData(const char* in, unsigned char* out, int length, FilterContext* context) {
+    if (length < 1) return 0;
+    switch (FormatOf(context)) {
+        case Format::kBase64:
+        case Format::kBase64DecodeOnly:
+            return DecodeBase64(in, out, length, context);
+        case Format::kHex:
+            return DecodeHex(in, out, length, context);
+        default:
+            return 0;
+    }
+}
+
+int FilterUnfilter(const unsigned char* in, unsigned char* out, int length, int encode) {
+    if (length <= 0) return 0;
+    if (encode != 0) return EncodeLines(in, out, length);
+    FilterContext context;
+    FilterInit(&context, 0);
+    std::memcpy(context.format, "B64", 4);
+    return DecodeBase64(reinterpret_cast<const char*>(in), out, length, &context);
+}
