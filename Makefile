@@ -5,6 +5,7 @@
 #   make bench    build the benchmarks and print the ours-vs-peer table
 #   make install PREFIX=/usr/local
 #   make fuzz FUZZ_SECONDS=60
+#   make valgrind  run every test program of the release build under valgrind
 #   make format   rewrite every C/C++ file with clang-format
 
 PREFIX ?= /usr/local
@@ -12,7 +13,7 @@ FUZZ_SECONDS ?= 60
 SMOKE_SECONDS ?= 3
 JOBS ?= 2
 
-.PHONY: all deps demo test unit fuzz-build fuzz-smoke fuzz bench install format check-format \
+.PHONY: all deps demo test unit consumer valgrind fuzz-build fuzz-smoke fuzz bench install format check-format \
         release release-test clean
 
 all: release
@@ -25,7 +26,20 @@ demo: deps
 	cmake --build --preset release -j$(JOBS) --target krtool
 	@scripts/demo build/release/tools/krtool/krtool
 
-test: deps check-format unit fuzz-smoke
+test: deps check-format unit consumer fuzz-smoke
+
+# Builds the release libraries, installs them into a temporary prefix and
+# builds two small consumers against them (CMake package and pkg-config).
+consumer:
+	cmake --preset release
+	cmake --build --preset release -j$(JOBS) --target krtools_shared krtools_static krmepit_shared krmepit_static krtool
+	scripts/consumer-check build/release
+
+valgrind: deps
+	@scripts/install-deps --valgrind
+	cmake --preset release
+	cmake --build --preset release -j$(JOBS)
+	scripts/valgrind-tests build/release
 
 unit:
 	cmake --preset dev

@@ -29,5 +29,10 @@ install(FILES "${PROJECT_BINARY_DIR}/krtoolsConfig.cmake"
               "${PROJECT_BINARY_DIR}/krtoolsConfigVersion.cmake"
         DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/krtools)
 
+# The .pc file finds the prefix relative to its own folder, so the installed
+# tree can be moved.
+file(RELATIVE_PATH KR_PC_RELATIVE_PREFIX "${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig"
+     "${CMAKE_INSTALL_PREFIX}")
+string(REGEX REPLACE "/$" "" KR_PC_RELATIVE_PREFIX "${KR_PC_RELATIVE_PREFIX}")
 configure_file(cmake/krtools.pc.in "${PROJECT_BINARY_DIR}/krtools.pc" @ONLY)
 install(FILES "${PROJECT_BINARY_DIR}/krtools.pc" DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
