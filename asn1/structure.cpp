@@ -1,0 +1,83 @@
+// KR_ASN1_STRUCTURE: the buffer, the decoding entry points and the release
+// of the element tree.
+#include <cstring>
+#include <new>
+#include <utility>
+
+#include "krtools/asn1.h"
+
+namespace {
+
+constexpr int kStructureErrorRc = -1;
+
+}  // namespace
+
+KR_ASN1_STRUCTURE::KR_ASN1_STRUCTURE() : root(nullptr) {}
+
+KR_ASN1_STRUCTURE::KR_ASN1_STRUCTURE(unsigned char* data, int length) : root(nullptr) {
+    if (data != nullptr && length != 0) {
+        buffer.Malloc(length);
+        std::memcpy(buffer.ptr, data, static_cast<size_t>(length));
+    }
+}
+
+KR_ASN1_STRUCTURE::~KR_ASN1_STRUCTURE() { DeleteElement(root); }
+
+KR_ASN1_STRUCTURE::KR_ASN1_STRUCTURE(KR_ASN1_STRUCTURE&& other) noexcept
+    : root(std::exchange(other.root, nullptr)), buffer(std::move(other.buffer)) {}
+
+KR_ASN1_STRUCTURE& KR_ASN1_STRUCTURE::operator=(KR_ASN1_STRUCTURE&& other) noexcept {
+    if (this != &other) {
+        DeleteElement(root);
+        root = std::exchange(other.root, nullptr);
+        buffer = std::move(other.buffer);
+    }
+    return *this;
+}
+
+void KR_ASN1_STRUCTURE::Decode(unsigned char* data, int length) {
+    if (data != nullptr && length != 0) {
+        DeleteElement(root);
+        root = nullptr;
+        buffer.Malloc(length);
+        std::memcpy(buffer.ptr, data, static_cast<size_t>(length));
+    }
+    Decode();
+}
+
+void KR_ASN1_STRUCTURE::Decode() {
+    DeleteElement(root);
+    root = nullptr;
+    if (buffer.ptr == nullptr) throw KRException(kStructureErrorRc, "Empty ASN1 structure");
+    root = new (std::nothrow) KR_ASN1_ELEMENT(nullptr, buffer.ptr, buffer.size);
+    if (root == nullptr) {
+        throw KRException(kStructureErrorRc, "Error creating root KR_ASN1_ELEMENT");
+    }
+    root->Decode();
+}
+
+// Post-order walk over the links: descend to the first element without a
+// child, release it, go on with its sibling or, at the end of a chain, with
+// its parent (whose child link is cleared first, so it is released next).
+void KR_ASN1_STRUCTURE::DeleteElement(KR_ASN1_ELEMENT* element) {
+    if (element == nullptr) return;
+    KR_ASN1_ELEMENT* const top = element->parent;
+    KR_ASN1_ELEMENT* current = element;
+    while (current != nullptr) {
+        if (current->child != nullptr) {
+            current = current->child;
+            continue;
+        }
+        KR_ASN1_ELEMENT* next = current->sibling;
+        KR_ASN1_ELEMENT* up = current->parent;
+        delete current;
+        if (next != nullptr) {
+            current = next;
+        } else if (up != top) {
+            up->child = nullptr;
+            current = up;
+        } else {
+            current = nullptr;
+        }
+    }
+}
