@@ -1,0 +1,132 @@
+// SafeString and FilteredString.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "../stream/stream_testutil.h"
+#include "krtools/safestring.h"
+
+namespace {
+
+using streamtest::OpensslBase64;
+using streamtest::Python;
+using streamtest::RandomBytes;
+
+const char* const kNullText = nullptr;
+char* const kNullMutable = nullptr;
+
+TEST(SafeString, NullPointersAreEmptyText) {
+    SafeString fromNull(kNullText);
+    EXPECT_EQ(fromNull.size(), 0u);
+    ASSERT_NE(fromNull.c_str(), nullptr);
+    EXPECT_STREQ(fromNull.c_str(), "");
+    EXPECT_STREQ(static_cast<const char*>(SafeString(kNullMutable)), "");
+
+    SafeString text("abc");
+    text += kNullText;
+    text += kNullMutable;
+    EXPECT_EQ(text.stl_str(), "abc");
+    EXPECT_EQ((text + kNullText).stl_str(), "abc");
+    EXPECT_EQ((kNullText + text).stl_str(), "abc");
+    EXPECT_EQ((kNullMutable + text).stl_str(), "abc");
+}
+
+TEST(SafeString, KeepsNulBytesFromStdString) {
+    const std::string bytes("a\0b", 3);
+    SafeString value(bytes);
+    EXPECT_EQ(value.size(), 3u);
+    EXPECT_EQ(value.stl_str(), bytes);
+    EXPECT_EQ(value.c_str()[3], '\0');
+}
+
+TEST(SafeString, AppendAndConcatenateEveryKindOfText) {
+    std::string mutableText = "s";
+    const std::string constText = "S";
+    char mutableChars[] = "c";
+    SafeString other("o");
+    const SafeString constOther("O");
+
+    SafeString value("v");
+    value += other;
+    value += constOther;
+    value += mutableChars;
+    value += "C";
+    value += mutableText;
+    value += constText;
+    EXPECT_EQ(value.stl_str(), "voOcCsS");
+
+    const SafeString base("b");
+    EXPECT_EQ((base + other).stl_str(), "bo");
+    EXPECT_EQ((base + constOther).stl_str(), "bO");
+    EXPECT_EQ((base + mutableChars).stl_str(), "bc");
+    EXPECT_EQ((base + "C").stl_str(), "bC");
+    EXPECT_EQ((base + mutableText).stl_str(), "bs");
+    EXPECT_EQ((base + constText).stl_str(), "bS");
+    EXPECT_EQ(base.stl_str(), "b");
+
+    EXPECT_EQ((mutableChars + other).stl_str(), "co");
+    EXPECT_EQ(("C" + other).stl_str(), "Co");
+    EXPECT_EQ((mutableText + other).stl_str(), "so");
+    EXPECT_EQ((constText + other).stl_str(), "So");
+    EXPECT_EQ((mutableChars + constOther).stl_str(), "cO");
+    EXPECT_EQ(("C" + constOther).stl_str(), "CO");
+    EXPECT_EQ((mutableText + constOther).stl_str(), "sO");
+    EXPECT_EQ((constText + constOther).stl_str(), "SO");
+
+    // Plain std::string expressions keep their meaning next to SafeString.
+    std::string plain = mutableText + "x" + constText;
+    EXPECT_EQ(plain, "sxS");
+
+    SafeString copy(value);
+    copy += "!";
+    SafeString assigned("z");
+    assigned = copy;
+    EXPECT_EQ(assigned.stl_str(), "voOcCsS!");
+    EXPECT_EQ(value.stl_str(), "voOcCsS");
+}
+
+TEST(FilteredString, FiltersWithoutEncodingKeepTheInput) {
+    const char data[] = {'a', '\0', 'b', ' '};
+    for (int filter : {0, 1, 2, 3, 6, -1}) {
+        FilteredString kept(data, 4, filter);
+        EXPECT_EQ(kept.stl_str(), std::string(data, 4)) << filter;
+        EXPECT_EQ(kept.size(), 4u);
+    }
+    EXPECT_STREQ(FilteredString(kNullText, 5).c_str(), "");
+    EXPECT_EQ(FilteredString(data, -3, 0).size(), 0u);
+    const std::string text = "abc";
+    EXPECT_EQ(FilteredString(text, 100, 0).stl_str(), "abc");
+    EXPECT_EQ(FilteredString(text, 2, 0).stl_str(), "ab");
+}
+
+TEST(FilteredString, Base64InLinesOfSeventySix) {
+    EXPECT_EQ(FilteredString("abc", 5).stl_str(), "YWJj");
+    std::mt19937 rng(51);
+    std::string data = RandomBytes(rng, 200);
+    std::string encoded = OpensslBase64(data);
+    std::string lined;
+    for (size_t at = 0; at < encoded.size(); at += 76) {
+        lined += encoded.substr(at, 76);
+        if (at + 76 <= encoded.size()) lined += "\r\n";
+    }
+    EXPECT_EQ(FilteredString(data, 5).stl_str(), lined);
+    EXPECT_EQ(FilteredString(data, 57, 5).stl_str(), encoded.substr(0, 76) + "\r\n");
+    char* mutableData = &data[0];
+    EXPECT_EQ(FilteredString(mutableData, 57, 5).stl_str(), encoded.substr(0, 76) + "\r\n");
+}
+
+TEST(FilteredString, QuotedPrintableDecodesBackWithPython) {
+    EXPECT_EQ(FilteredString("a b", 4).stl_str(), "a=20b");
+    std::mt19937 rng(53);
+    std::string data = RandomBytes(rng, 5000);
+    FilteredString encoded(data, 4);
+    EXPECT_EQ(Python("out = quopri.decodestring(data)", encoded.stl_str()), data);
+    FilteredString copy(encoded);
+    EXPECT_EQ(copy.stl_str(), encoded.stl_str());
+    FilteredString assigned("x", 0);
+    assigned = copy;
+    EXPECT_EQ(std::string(static_cast<const char*>(assigned)), encoded.stl_str());
+}
+
+}  // namespace
