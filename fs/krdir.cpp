@@ -92,7 +92,7 @@ const char* KRDIR::Next() {
     if (openSwitch == 0) Open();
     std::string name;
     int code;
-    if (searchStarted == 0) {
+    if (searchStarted == 0 || search == nullptr) {
         auto listing = std::make_unique<krplatform::DirectoryListing>();
         code = listing->Open(dirName.c_str());
         if (code == 0) code = listing->Next(name);

@@ -127,9 +127,11 @@ void PXMFile::Rename(const char* newName) {
     CloseStream("Close (Rename)");
     if (newName == nullptr || *newName == '\0' || fileName_.empty()) return;
     if (std::rename(fileName_.c_str(), newName) != 0) {
+        const int code = krplatform::LastError();
         std::string text = "File rename failed, newname = ";
         text += newName;
         text += ':';
+        krplatform::SetLastError(code);  // the exception reports rename's error
         FailWithSystemText("Rename", text.c_str());
     }
 }

@@ -147,11 +147,16 @@ public:
     void SetDeleteOnClose(bool value) { deleteOnClose_ = value; }
     void SetDeleteOnDestroy(bool value) { deleteOnDestroy_ = value; }
 
+    // The working buffer (owned by the object; null while there is none) and
+    // its byte count.
     char* GetBuffer() { return buffer_; }
     int GetBufferSize() { return bufferSize; }
+    // The open stream (owned by the object), or null.
     FILE* GetFileHandle() { return file_; }
+    // The stored name and mode, which callers may change in place.
     std::string& GetFileName() { return fileName_; }
     std::string& GetMode() { return mode_; }
+    // The three switches.
     bool GetDeleteOnClose() { return deleteOnClose_; }
     bool GetDeleteOnDestroy() { return deleteOnDestroy_; }
     bool GetEOFSwitch() { return eof_; }
@@ -191,7 +196,7 @@ public:
     // Stores the name and opens: an empty or null name throws
     // (-1, "KRDIR::Open", "Empty directory name").
     explicit KRDIR(const char* dirName);
-    // Closes.
+    // Closes. Not virtual: a derived walker is destroyed through its own type.
     ~KRDIR();
     KRDIR(const KRDIR&) = delete;
     KRDIR& operator=(const KRDIR&) = delete;
@@ -220,6 +225,7 @@ public:
     // "KRDIR::RetrieveAttributes", path) with system text; the attributes
     // are then 0.
     virtual void RetrieveAttributes();
+    // The directory name; empty when none was given.
     virtual const char* GetDirName();
     // The current entry name; empty before the first Next and after the last.
     virtual const char* GetFileName();
@@ -228,6 +234,7 @@ public:
     // The full 32-bit user and group ids.
     virtual int GetOwner();
     virtual int GetGroup();
+    // The size in bytes.
     virtual long GetSize();
     // The status change time (st_ctime), in seconds since 1970.
     virtual long GetCreateTime();
