@@ -26,6 +26,21 @@ PXMFileException Catch(const std::function<void()>& body) {
     return PXMFileException("", "", "", "");
 }
 
+constexpr int kNoSystemText = -1;
+
+// Expects `body` to throw the exception `file` builds for `function` and
+// `text`; given an errno `code`, also that code as rc and its system lines.
+void ExpectFailure(PXMFile& file, const char* function, const std::string& text,
+                   const std::function<void()>& body, int code = kNoSystemText) {
+    PXMFileException e = Catch(body);
+    std::string expected = FileMessage(function, file.GetFileName(), file.GetMode(), text);
+    if (code != kNoSystemText) {
+        EXPECT_EQ(e.rc, code);
+        expected += SystemLines(code);
+    }
+    EXPECT_EQ(e.text, expected);
+}
+
 static_assert(!std::is_copy_constructible_v<PXMFile>);
 static_assert(!std::is_copy_assignable_v<PXMFile>);
 static_assert(std::is_base_of_v<KRException, PXMFileException>);
@@ -54,15 +69,11 @@ TEST_F(PXMFileTest, OpenPreconditionsUseErrnoAndNoSystemText) {
 TEST_F(PXMFileTest, FailedFopenReportsErrnoAndSystemText) {
     std::string missing = dir.File("no/such/file");
     PXMFile file(missing.c_str(), "rb");
-    auto e = Catch([&] { file.Open(); });
-    EXPECT_EQ(e.rc, ENOENT);
-    EXPECT_EQ(e.text,
-              FileMessage("Open", missing, "rb", "File open failed: ") + SystemLines(ENOENT));
-
-    e = Catch([&] { file.Open(dir.path().c_str(), "w"); });
-    EXPECT_EQ(e.rc, EISDIR);
-    EXPECT_EQ(e.text,
-              FileMessage("Open", dir.path(), "w", "File open failed: ") + SystemLines(EISDIR));
+    ExpectFailure(
+        file, "Open", "File open failed: ", [&] { file.Open(); }, ENOENT);
+    ExpectFailure(
+        file, "Open", "File open failed: ", [&] { file.Open(dir.path().c_str(), "w"); }, EISDIR);
+    EXPECT_EQ(file.GetFileName(), dir.path());
     EXPECT_EQ(file.GetFileHandle(), nullptr);
 }
 
@@ -150,22 +161,15 @@ TEST_F(PXMFileTest, ReadPreconditions) {
     testutil::WriteFile(path, "abc");
     PXMFile file(path.c_str(), "rb");
     file.Open();
-    auto e = Catch([&] { file.Fgets(); });
-    EXPECT_EQ(e.text, FileMessage("Fgets", path, "rb", "I/O buffer is NULL"));
-    e = Catch([&] { file.Fgets(nullptr, 10); });
-    EXPECT_EQ(e.text, FileMessage("Fgets", path, "rb", "I/O buffer is NULL"));
-    e = Catch([&] { file.Fread(1); });
-    EXPECT_EQ(e.text, FileMessage("Fread", path, "rb", "I/O buffer is NULL"));
-    e = Catch([&] { file.Fread(nullptr, 1); });
-    EXPECT_EQ(e.text, FileMessage("Fread", path, "rb", "I/O buffer is NULL"));
+    ExpectFailure(file, "Fgets", "I/O buffer is NULL", [&] { file.Fgets(); });
+    ExpectFailure(file, "Fgets", "I/O buffer is NULL", [&] { file.Fgets(nullptr, 10); });
+    ExpectFailure(file, "Fread", "I/O buffer is NULL", [&] { file.Fread(1); });
+    ExpectFailure(file, "Fread", "I/O buffer is NULL", [&] { file.Fread(nullptr, 1); });
     file.AllocateBuffer(2);
-    e = Catch([&] { file.Fread(3); });
-    EXPECT_EQ(e.text, FileMessage("Fread", path, "rb", "I/O buffer is too small"));
-    e = Catch([&] { file.Fread(-1); });
-    EXPECT_EQ(e.text, FileMessage("Fread", path, "rb", "Negative byte count"));
+    ExpectFailure(file, "Fread", "I/O buffer is too small", [&] { file.Fread(3); });
+    ExpectFailure(file, "Fread", "Negative byte count", [&] { file.Fread(-1); });
     char one[1];
-    e = Catch([&] { file.Fgets(one, 0); });
-    EXPECT_EQ(e.text, FileMessage("Fgets", path, "rb", "I/O buffer is too small"));
+    ExpectFailure(file, "Fgets", "I/O buffer is too small", [&] { file.Fgets(one, 0); });
     EXPECT_FALSE(file.GetEOFSwitch());
     EXPECT_EQ(file.Fread(2), 2);
 }
@@ -174,24 +178,21 @@ TEST_F(PXMFileTest, StreamErrorsOnReadAndWriteCarrySystemText) {
     PXMFile writer(path.c_str(), "wb");
     writer.Open();
     writer.AllocateBuffer(16);
-    auto e = Catch([&] { writer.Fgets(); });
-    EXPECT_EQ(e.rc, EBADF);
-    EXPECT_EQ(e.text, FileMessage("Fgets", path, "wb", "File fgets failed: ") + SystemLines(EBADF));
+    ExpectFailure(
+        writer, "Fgets", "File fgets failed: ", [&] { writer.Fgets(); }, EBADF);
     EXPECT_FALSE(writer.GetEOFSwitch());
-    e = Catch([&] { writer.Fread(4); });
-    EXPECT_EQ(e.text, FileMessage("Fread", path, "wb", "File fread failed: ") + SystemLines(EBADF));
+    ExpectFailure(
+        writer, "Fread", "File fread failed: ", [&] { writer.Fread(4); }, EBADF);
     writer.Close();
 
     PXMFile reader(path.c_str(), "rb");
     reader.Open();
     reader.AllocateBuffer(16);
     reader.SetBuffer("hello", 5);
-    e = Catch([&] { reader.Fwrite(5); });
-    EXPECT_EQ(e.rc, EBADF);
-    EXPECT_EQ(e.text,
-              FileMessage("Fwrite", path, "rb", "File fwrite failed: ") + SystemLines(EBADF));
-    e = Catch([&] { reader.Fputs("x"); });
-    EXPECT_EQ(e.text, FileMessage("Fputs", path, "rb", "File fputs failed: ") + SystemLines(EBADF));
+    ExpectFailure(
+        reader, "Fwrite", "File fwrite failed: ", [&] { reader.Fwrite(5); }, EBADF);
+    ExpectFailure(
+        reader, "Fputs", "File fputs failed: ", [&] { reader.Fputs("x"); }, EBADF);
 }
 
 TEST_F(PXMFileTest, FflushFailureOnFullDevice) {
@@ -199,10 +200,8 @@ TEST_F(PXMFileTest, FflushFailureOnFullDevice) {
     PXMFile file("/dev/full", "w");
     file.Open();
     file.Fputs("some text");
-    auto e = Catch([&] { file.Fflush(); });
-    EXPECT_EQ(e.rc, ENOSPC);
-    EXPECT_EQ(e.text, FileMessage("Fflush", "/dev/full", "w", "File fflush failed: ") +
-                          SystemLines(ENOSPC));
+    ExpectFailure(
+        file, "Fflush", "File fflush failed: ", [&] { file.Fflush(); }, ENOSPC);
     // The stream's buffered data is gone with the failure; closing succeeds
     // or reports the same error, and the stream is released either way.
     try {
@@ -221,20 +220,17 @@ TEST_F(PXMFileTest, ClosedObjectBehaviour) {
     EXPECT_EQ(file.Fgets(), 0);
     EXPECT_EQ(file.Fread(4), 0);
     EXPECT_FALSE(file.GetEOFSwitch());
-    const std::string notOpen = "File not open";
-    EXPECT_EQ(Catch([&] { file.Ftell(); }).text, FileMessage("Ftell", path, "rb", notOpen));
-    EXPECT_EQ(Catch([&] { file.Fgetpos(); }).text, FileMessage("Fgetpos", path, "rb", notOpen));
-    EXPECT_EQ(Catch([&] { file.Fsetpos(0); }).text, FileMessage("Fsetpos", path, "rb", notOpen));
-    EXPECT_EQ(Catch([&] { file.Fseek(1L); }).text, FileMessage("Fseek", path, "rb", notOpen));
-    EXPECT_EQ(Catch([&] { file.Fseek(0, 0L); }).text, FileMessage("Fseek", path, "rb", notOpen));
-    const std::string lowerNotOpen = "file not open";
-    EXPECT_EQ(Catch([&] { file.Fputs(); }).text, FileMessage("Fputs", path, "rb", lowerNotOpen));
-    EXPECT_EQ(Catch([&] { file.Fputs("x"); }).text, FileMessage("Fputs", path, "rb", lowerNotOpen));
-    EXPECT_EQ(Catch([&] { file.Fwrite(1); }).text, FileMessage("Fwrite", path, "rb", lowerNotOpen));
-    EXPECT_EQ(Catch([&] { file.Fwrite("x", 1); }).text,
-              FileMessage("Fwrite", path, "rb", lowerNotOpen));
-    EXPECT_EQ(Catch([&] { file.Fprintf("%d", 1); }).text,
-              FileMessage("Fprintf", path, "rb", lowerNotOpen));
+    // Positioning and writing use two different texts.
+    ExpectFailure(file, "Ftell", "File not open", [&] { file.Ftell(); });
+    ExpectFailure(file, "Fgetpos", "File not open", [&] { file.Fgetpos(); });
+    ExpectFailure(file, "Fsetpos", "File not open", [&] { file.Fsetpos(0); });
+    ExpectFailure(file, "Fseek", "File not open", [&] { file.Fseek(1L); });
+    ExpectFailure(file, "Fseek", "File not open", [&] { file.Fseek(0, 0L); });
+    ExpectFailure(file, "Fputs", "file not open", [&] { file.Fputs(); });
+    ExpectFailure(file, "Fputs", "file not open", [&] { file.Fputs("x"); });
+    ExpectFailure(file, "Fwrite", "file not open", [&] { file.Fwrite(1); });
+    ExpectFailure(file, "Fwrite", "file not open", [&] { file.Fwrite("x", 1); });
+    ExpectFailure(file, "Fprintf", "file not open", [&] { file.Fprintf("%d", 1); });
     file.Close();
 }
 
@@ -268,16 +264,12 @@ TEST_F(PXMFileTest, SeekToEndLatchesEofUntilRewind) {
     EXPECT_EQ(file.Fgets(), 4);
     EXPECT_STREQ(file.GetBuffer(), "two\n");
 
-    auto e = Catch([&] { file.Fseek(7, 0L); });
-    EXPECT_EQ(e.rc, EINVAL);
-    EXPECT_EQ(e.text,
-              FileMessage("Fseek", path, "rb", "File fseek failed: ") + SystemLines(EINVAL));
-    e = Catch([&] { file.Fseek(0, -5L); });
-    EXPECT_EQ(e.text,
-              FileMessage("Fseek", path, "rb", "File fseek failed: ") + SystemLines(EINVAL));
-    e = Catch([&] { file.Fsetpos(-3); });
-    EXPECT_EQ(e.text,
-              FileMessage("Fsetpos", path, "rb", "File fsetpos failed: ") + SystemLines(EINVAL));
+    ExpectFailure(
+        file, "Fseek", "File fseek failed: ", [&] { file.Fseek(7, 0L); }, EINVAL);
+    ExpectFailure(
+        file, "Fseek", "File fseek failed: ", [&] { file.Fseek(0, -5L); }, EINVAL);
+    ExpectFailure(
+        file, "Fsetpos", "File fsetpos failed: ", [&] { file.Fsetpos(-3); }, EINVAL);
 }
 
 TEST_F(PXMFileTest, WritesReachTheFile) {
@@ -298,21 +290,15 @@ TEST_F(PXMFileTest, WritesReachTheFile) {
 TEST_F(PXMFileTest, WritePreconditions) {
     PXMFile file(path.c_str(), "wb");
     file.Open();
-    EXPECT_EQ(Catch([&] { file.Fputs(); }).text,
-              FileMessage("Fputs", path, "wb", "I/O buffer is NULL"));
-    EXPECT_EQ(Catch([&] { file.Fputs(nullptr); }).text,
-              FileMessage("Fputs", path, "wb", "I/O buffer is NULL"));
-    EXPECT_EQ(Catch([&] { file.Fwrite(1); }).text,
-              FileMessage("Fwrite", path, "wb", "I/O buffer is NULL"));
-    EXPECT_EQ(Catch([&] { file.Fwrite(nullptr, 1); }).text,
-              FileMessage("Fwrite", path, "wb", "I/O buffer is NULL"));
-    EXPECT_EQ(Catch([&] { file.Fprintf("x"); }).text,
-              FileMessage("Fprintf", path, "wb", "I/O buffer is NULL"));
+    ExpectFailure(file, "Fputs", "I/O buffer is NULL", [&] { file.Fputs(); });
+    ExpectFailure(file, "Fputs", "I/O buffer is NULL", [&] { file.Fputs(nullptr); });
+    ExpectFailure(file, "Fwrite", "I/O buffer is NULL", [&] { file.Fwrite(1); });
+    ExpectFailure(file, "Fwrite", "I/O buffer is NULL", [&] { file.Fwrite(nullptr, 1); });
+    // The formatted text does not pass through the buffer, yet it is required.
+    ExpectFailure(file, "Fprintf", "I/O buffer is NULL", [&] { file.Fprintf("x"); });
     file.AllocateBuffer(4);
-    EXPECT_EQ(Catch([&] { file.Fwrite(5); }).text,
-              FileMessage("Fwrite", path, "wb", "I/O buffer is too small"));
-    EXPECT_EQ(Catch([&] { file.Fwrite("x", -1); }).text,
-              FileMessage("Fwrite", path, "wb", "Negative byte count"));
+    ExpectFailure(file, "Fwrite", "I/O buffer is too small", [&] { file.Fwrite(5); });
+    ExpectFailure(file, "Fwrite", "Negative byte count", [&] { file.Fwrite("x", -1); });
     file.Close();
     EXPECT_EQ(testutil::ReadFile(path), "");
 }
@@ -331,24 +317,20 @@ TEST_F(PXMFileTest, SetBufferZeroFillsAndFullBufferIsWrittenWhole) {
     file.Close();
     EXPECT_EQ(testutil::ReadFile(path), "abcdef");
 
-    EXPECT_EQ(Catch([&] { file.SetBuffer(nullptr, 1); }).text,
-              FileMessage("SetBuffer", path, "wb", "set buffer not specified"));
-    EXPECT_EQ(Catch([&] { file.SetBuffer("1234567", 7); }).text,
-              FileMessage("SetBuffer", path, "wb", "set length greater than bufferSize"));
-    EXPECT_EQ(Catch([&] { file.SetBuffer("x", -1); }).text,
-              FileMessage("SetBuffer", path, "wb", "set length is negative"));
+    ExpectFailure(file, "SetBuffer", "set buffer not specified",
+                  [&] { file.SetBuffer(nullptr, 1); });
+    ExpectFailure(file, "SetBuffer", "set length greater than bufferSize",
+                  [&] { file.SetBuffer("1234567", 7); });
+    ExpectFailure(file, "SetBuffer", "set length is negative", [&] { file.SetBuffer("x", -1); });
     PXMFile empty;
-    EXPECT_EQ(Catch([&] { empty.SetBuffer("x", 1); }).text,
-              FileMessage("SetBuffer", "", "", "I/O buffer is NULL"));
+    ExpectFailure(empty, "SetBuffer", "I/O buffer is NULL", [&] { empty.SetBuffer("x", 1); });
 }
 
 TEST_F(PXMFileTest, FailedAllocationLeavesNullBufferAndRequestedSize) {
     PXMFile file;
     file.AllocateBuffer(16);
-    auto e = Catch([&] { file.AllocateBuffer(-5); });
-    EXPECT_EQ(e.rc, ENOMEM);
-    EXPECT_EQ(e.text,
-              FileMessage("malloc", "", "", "Buffer malloc failed: ") + SystemLines(ENOMEM));
+    ExpectFailure(
+        file, "malloc", "Buffer malloc failed: ", [&] { file.AllocateBuffer(-5); }, ENOMEM);
     EXPECT_EQ(file.GetBuffer(), nullptr);
     EXPECT_EQ(file.GetBufferSize(), -5);
     file.AllocateBuffer(0);
@@ -363,10 +345,8 @@ TEST_F(PXMFileTest, DeleteOnCloseRemovesAndRepeatsRemoval) {
     ASSERT_TRUE(std::filesystem::exists(path));
     file.Close();
     EXPECT_FALSE(std::filesystem::exists(path));
-    auto e = Catch([&] { file.Close(); });
-    EXPECT_EQ(e.rc, ENOENT);
-    EXPECT_EQ(e.text,
-              FileMessage("Remove", path, "w", "File remove failed: ") + SystemLines(ENOENT));
+    ExpectFailure(
+        file, "Remove", "File remove failed: ", [&] { file.Close(); }, ENOENT);
 }
 
 TEST_F(PXMFileTest, RenameKeepsOldNameAndReportsFailure) {
@@ -383,11 +363,9 @@ TEST_F(PXMFileTest, RenameKeepsOldNameAndReportsFailure) {
 
     std::string badTarget = dir.File("missing/dir/x");
     file.SetFileName(target.c_str());
-    auto e = Catch([&] { file.Rename(badTarget.c_str()); });
-    EXPECT_EQ(e.rc, ENOENT);
-    EXPECT_EQ(e.text, FileMessage("Rename", target, "w",
-                                  "File rename failed, newname = " + badTarget + ":") +
-                          SystemLines(ENOENT));
+    ExpectFailure(
+        file, "Rename", "File rename failed, newname = " + badTarget + ":",
+        [&] { file.Rename(badTarget.c_str()); }, ENOENT);
     // Without a new name or a stored name only the closing happens.
     file.Rename("");
     file.Rename(nullptr);
@@ -403,16 +381,15 @@ TEST_F(PXMFileTest, RemoveDeletesClosedOrOpenFile) {
     file.Remove();
     EXPECT_EQ(file.GetFileHandle(), nullptr);
     EXPECT_FALSE(std::filesystem::exists(path));
-    auto e = Catch([&] { file.Remove(); });
-    EXPECT_EQ(e.text,
-              FileMessage("Remove", path, "r", "File remove failed: ") + SystemLines(ENOENT));
+    ExpectFailure(
+        file, "Remove", "File remove failed: ", [&] { file.Remove(); }, ENOENT);
     // ENOTEMPTY from remove(3) on a directory with contents.
     std::string sub = dir.File("sub");
     std::filesystem::create_directory(sub);
     testutil::WriteFile(sub + "/inner", "x");
     PXMFile directory(sub.c_str(), "r");
-    e = Catch([&] { directory.Remove(); });
-    EXPECT_EQ(e.rc, ENOTEMPTY);
+    ExpectFailure(
+        directory, "Remove", "File remove failed: ", [&] { directory.Remove(); }, ENOTEMPTY);
     PXMFile nameless;
     nameless.Remove();
 }
