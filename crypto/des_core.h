@@ -76,11 +76,21 @@ inline uint32_t RoundFunction(uint32_t r, uint32_t oddKey, uint32_t evenKey) {
 // The 16 rounds over permuted halves. The halves come out in the order in
 // which the next schedule's rounds (or FinalPermutation with the halves
 // exchanged) take them.
+inline void TwoRounds(uint32_t& left, uint32_t& right, const uint32_t* keys) {
+    left ^= RoundFunction(right, keys[0], keys[1]);
+    right ^= RoundFunction(left, keys[2], keys[3]);
+}
+
 inline void Rounds(uint32_t& left, uint32_t& right, const uint32_t* schedule) {
-    for (int i = 0; i < 32; i += 4) {
-        left ^= RoundFunction(right, schedule[i], schedule[i + 1]);
-        right ^= RoundFunction(left, schedule[i + 2], schedule[i + 3]);
-    }
+    // Written out: the compilers do not unroll a loop of this size by themselves.
+    TwoRounds(left, right, schedule);
+    TwoRounds(left, right, schedule + 4);
+    TwoRounds(left, right, schedule + 8);
+    TwoRounds(left, right, schedule + 12);
+    TwoRounds(left, right, schedule + 16);
+    TwoRounds(left, right, schedule + 20);
+    TwoRounds(left, right, schedule + 24);
+    TwoRounds(left, right, schedule + 28);
 }
 
 // One DES block on (left, right) as read big-endian from the block's bytes;
