@@ -4,15 +4,16 @@
 // into a constructed element makes its first child the current element, and
 // finishing a chain climbs back to the parent through the |parent| link, so
 // the stack use is constant whatever the nesting depth.
-#include <new>
-
+#include "asn1/element_alloc.h"
 #include "krtools/asn1.h"
 
 namespace {
 
 constexpr int kElementErrorRc = -2;
 
-[[noreturn]] void Fail(const char* text) { throw KRException(kElementErrorRc, text); }
+[[noreturn]] __attribute__((cold, noinline)) void Fail(const char* text) {
+    throw KRException(kElementErrorRc, text);
+}
 
 // Octets from |from| to the end of |element|'s region.
 uint32_t OctetsToRegionEnd(const KR_ASN1_ELEMENT* element, const unsigned char* from) {
@@ -23,27 +24,27 @@ bool IsEndOfContents(const unsigned char* at, uint32_t left) {
     return left >= 2 && at[0] == 0 && at[1] == 0;
 }
 
-KR_ASN1_ELEMENT* NewElement(KR_ASN1_ELEMENT* parent, unsigned char* data, uint32_t available,
-                            const char* failure) {
-    auto* element = new (std::nothrow) KR_ASN1_ELEMENT(parent, data, static_cast<int>(available));
+KR_ASN1_ELEMENT* CreateElement(KR_ASN1_ELEMENT* parent, unsigned char* data, uint32_t available,
+                               const char* failure) {
+    KR_ASN1_ELEMENT* element = krasn1::NewElement(parent, data, static_cast<int>(available));
     if (element == nullptr) Fail(failure);
     return element;
 }
 
-// Reads the identifier and length octets of |e| and checks the length
-// against the octets of its region.
-void DecodeHeader(KR_ASN1_ELEMENT* e) {
-    const uint32_t available = static_cast<uint32_t>(e->available);
-    if (e->data == nullptr || available < 2) Fail("ASN1 element is EMPTY");
+// Reads the identifier and length octets of |e| (whose |data| and
+// |available| are given again, as the caller has them at hand) and checks
+// the length against the octets of its region.
+inline void DecodeHeader(KR_ASN1_ELEMENT* e, const unsigned char* data, uint32_t available) {
+    if (data == nullptr || available < 2) Fail("ASN1 element is EMPTY");
 
-    const unsigned char identifier = e->data[0];
+    const unsigned char identifier = data[0];
     e->id = identifier;
     if ((identifier & 0x1F) == 0x1F) Fail("ASN1 element 'high-tag-number' is unsupported");
     e->tagClass = identifier & 0xC0;
     e->tagNumber = identifier & 0x1F;
     e->constructed = (identifier & 0x20) != 0;
 
-    const unsigned char first = e->data[1];
+    const unsigned char first = data[1];
     uint32_t headerSize = 2;
     uint32_t length = first;
     if (first & 0x80) {
@@ -53,7 +54,7 @@ void DecodeHeader(KR_ASN1_ELEMENT* e) {
             Fail("ASN1 element length is too large");
         }
         length = 0;
-        for (uint32_t i = 0; i < lengthOctets; ++i) length = (length << 8) | e->data[2 + i];
+        for (uint32_t i = 0; i < lengthOctets; ++i) length = (length << 8) | data[2 + i];
         headerSize += lengthOctets;
         if (length == 0) {
             e->indefinite = true;
@@ -64,7 +65,7 @@ void DecodeHeader(KR_ASN1_ELEMENT* e) {
         }
     }
     e->length = static_cast<int32_t>(length);
-    e->content = e->data + headerSize;
+    e->content = e->data + headerSize;  // |e->data| is |data|, writable
     if (length > available - headerSize) {
         e->length = -1;
         Fail("ASN1 element length is too large");
@@ -95,36 +96,21 @@ unsigned char* FinishElement(KR_ASN1_ELEMENT* e, unsigned char* endOfContents) {
 
 }  // namespace
 
-KR_ASN1_ELEMENT::KR_ASN1_ELEMENT(KR_ASN1_ELEMENT* parent, unsigned char* data, int available)
-    : id(0),
-      tagClass(0),
-      tagNumber(0),
-      constructed(false),
-      indefinite(false),
-      unusedBits(0),
-      content(data),
-      length(-1),
-      parent(parent),
-      sibling(nullptr),
-      child(nullptr),
-      data(data),
-      available(available) {}
-
 unsigned char* KR_ASN1_ELEMENT::Decode() {
     KR_ASN1_ELEMENT* e = this;
+    unsigned char* data = this->data;
+    uint32_t available = static_cast<uint32_t>(this->available);
     size_t depth = 0;  // levels below the chain this call started on
     for (;;) {
-        DecodeHeader(e);
+        DecodeHeader(e, data, available);
         unsigned char* endOfContents = e->content + e->length;
         if (e->constructed && (e->length != 0 || e->indefinite)) {
-            if (!e->indefinite) {
-                e->child = NewElement(e, e->content, static_cast<uint32_t>(e->length),
-                                      "Error creating child KR_ASN1_ELEMENT");
-            } else if (!IsEndOfContents(e->content, OctetsToRegionEnd(e, e->content))) {
-                e->child = NewElement(e, e->content, OctetsToRegionEnd(e, e->content),
-                                      "Error creating child KR_ASN1_ELEMENT");
-            }
-            if (e->child != nullptr) {
+            data = e->content;
+            available =
+                e->indefinite ? OctetsToRegionEnd(e, data) : static_cast<uint32_t>(e->length);
+            if (!e->indefinite || !IsEndOfContents(data, available)) {
+                e->child =
+                    CreateElement(e, data, available, "Error creating child KR_ASN1_ELEMENT");
                 e = e->child;
                 ++depth;
                 continue;
@@ -139,8 +125,10 @@ unsigned char* KR_ASN1_ELEMENT::Decode() {
                                                  IsEndOfContents(end, rest));
             if (!chainEnds) {
                 e->sibling =
-                    NewElement(e->parent, end, rest, "Error creating sibling KR_ASN1_ELEMENT");
+                    CreateElement(e->parent, end, rest, "Error creating sibling KR_ASN1_ELEMENT");
                 e = e->sibling;
+                data = end;
+                available = rest;
                 break;
             }
             if (depth == 0) return end;

@@ -1,9 +1,9 @@
 // KR_ASN1_STRUCTURE: the buffer, the decoding entry points and the release
 // of the element tree.
 #include <cstring>
-#include <new>
 #include <utility>
 
+#include "asn1/element_alloc.h"
 #include "krtools/asn1.h"
 
 namespace {
@@ -49,7 +49,7 @@ void KR_ASN1_STRUCTURE::Decode() {
     DeleteElement(root);
     root = nullptr;
     if (buffer.ptr == nullptr) throw KRException(kStructureErrorRc, "Empty ASN1 structure");
-    root = new (std::nothrow) KR_ASN1_ELEMENT(nullptr, buffer.ptr, buffer.size);
+    root = krasn1::NewElement(nullptr, buffer.ptr, buffer.size);
     if (root == nullptr) {
         throw KRException(kStructureErrorRc, "Error creating root KR_ASN1_ELEMENT");
     }
@@ -70,7 +70,7 @@ void KR_ASN1_STRUCTURE::DeleteElement(KR_ASN1_ELEMENT* element) {
         }
         KR_ASN1_ELEMENT* next = current->sibling;
         KR_ASN1_ELEMENT* up = current->parent;
-        delete current;
+        krasn1::ReleaseElement(current);
         if (next != nullptr) {
             current = next;
         } else if (up != top) {

@@ -14,7 +14,9 @@
 #ifndef KRTOOLS_ASN1_H
 #define KRTOOLS_ASN1_H
 
+#include <cstddef>
 #include <cstdint>
+#include <new>
 #include <string>
 
 #include "krtools/console.h"
@@ -64,7 +66,20 @@ public:
 
     // An undecoded element: numbers 0, flags false, |content| = |data|,
     // |length| -1, no sibling or child, empty |hexText|.
-    KR_ASN1_ELEMENT(KR_ASN1_ELEMENT* parent, unsigned char* data, int available);
+    KR_ASN1_ELEMENT(KR_ASN1_ELEMENT* parent, unsigned char* data, int available)
+        : id(0),
+          tagClass(0),
+          tagNumber(0),
+          constructed(false),
+          indefinite(false),
+          unusedBits(0),
+          content(data),
+          length(-1),
+          parent(parent),
+          sibling(nullptr),
+          child(nullptr),
+          data(data),
+          available(available) {}
 
     // Decodes the element at |data| and every following sibling of its
     // region, with all their descendants, and returns the position just
@@ -86,6 +101,15 @@ public:
     // unsigned with the octets actually left, so no length makes the decoder
     // read outside the region given by |data| and |available|.
     unsigned char* Decode();
+
+    // Elements are allocated singly; released element blocks are kept in a
+    // small per-thread cache (at most 4096 blocks, returned to the heap at
+    // thread exit) for the next elements built on the same thread.
+    // Sanitizer builds take every block from the heap.
+    static void* operator new(size_t size);
+    static void* operator new(size_t size, const std::nothrow_t&) noexcept;
+    static void operator delete(void* block, size_t size) noexcept;
+    static void operator delete(void* block, const std::nothrow_t&) noexcept;
 
     // Fills |hexText| with the content octets as upper-case hexadecimal,
     // two octets per group, groups separated by one blank ("0102 0304 05"),

@@ -1,0 +1,57 @@
+// The per-thread list of released element blocks and the class allocation
+// functions of KR_ASN1_ELEMENT over it.
+#include "asn1/element_alloc.h"
+
+namespace krasn1 {
+
+thread_local ElementCache threadElementCache
+    __attribute__((tls_model("initial-exec"))) = {nullptr, 0, false};
+
+namespace {
+
+// Empties the thread's list when the thread ends.
+struct CacheRelease {
+    CacheRelease() { threadElementCache.releaseRegistered = true; }
+    ~CacheRelease() {
+        ElementCache& cache = threadElementCache;
+        while (cache.head != nullptr) {
+            FreeElement* next = cache.head->next;
+            ::operator delete(cache.head);
+            cache.head = next;
+        }
+        cache.count = kMaxCachedElements;
+    }
+};
+
+}  // namespace
+
+void RegisterCacheRelease() {
+    static thread_local CacheRelease release;
+    (void)release;
+}
+
+}  // namespace krasn1
+
+void* KR_ASN1_ELEMENT::operator new(size_t size, const std::nothrow_t&) noexcept {
+    if (size != sizeof(KR_ASN1_ELEMENT)) return ::operator new(size, std::nothrow);
+    return krasn1::AllocateElementBlock();
+}
+
+void* KR_ASN1_ELEMENT::operator new(size_t size) {
+    void* block = operator new(size, std::nothrow);
+    if (block == nullptr) throw std::bad_alloc();
+    return block;
+}
+
+void KR_ASN1_ELEMENT::operator delete(void* block, size_t size) noexcept {
+    if (block == nullptr) return;
+    if (size != sizeof(KR_ASN1_ELEMENT)) {
+        ::operator delete(block);
+        return;
+    }
+    krasn1::ReleaseElementBlock(block);
+}
+
+void KR_ASN1_ELEMENT::operator delete(void* block, const std::nothrow_t&) noexcept {
+    operator delete(block, sizeof(KR_ASN1_ELEMENT));
+}

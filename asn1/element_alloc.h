@@ -1,0 +1,91 @@
+// Allocation and release of single KR_ASN1_ELEMENT objects.
+//
+// Released element blocks are kept in a small per-thread list and handed out
+// again for the next elements built on the same thread, so that building and
+// releasing trees of many small elements costs little. The list is emptied
+// into the heap at thread exit. Sanitizer builds use the heap for every
+// element, so that misuse of released elements is detected.
+#ifndef KRTOOLS_ASN1_ELEMENT_ALLOC_H
+#define KRTOOLS_ASN1_ELEMENT_ALLOC_H
+
+#include <cstddef>
+#include <new>
+
+#include "krtools/asn1.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define KR_ASN1_HEAP_ONLY 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KR_ASN1_HEAP_ONLY 1
+#endif
+#endif
+
+namespace krasn1 {
+
+// At most this many released blocks are kept per thread (about 450 KiB).
+constexpr size_t kMaxCachedElements = 4096;
+
+struct FreeElement {
+    FreeElement* next;
+};
+
+// The released blocks of one thread. |count| is raised to the maximum once
+// the thread's list has been emptied at thread exit, so that later releases
+// go to the heap.
+struct ElementCache {
+    FreeElement* head;
+    size_t count;
+    bool releaseRegistered;
+};
+
+extern thread_local ElementCache threadElementCache __attribute__((tls_model("initial-exec")));
+
+// Arranges for the calling thread's list to be emptied at thread exit.
+void RegisterCacheRelease();
+
+// A block for one element, or null when memory is exhausted.
+inline void* AllocateElementBlock() {
+#ifndef KR_ASN1_HEAP_ONLY
+    ElementCache& cache = threadElementCache;
+    if (cache.head != nullptr) {
+        FreeElement* block = cache.head;
+        cache.head = block->next;
+        --cache.count;
+        return block;
+    }
+#endif
+    return ::operator new(sizeof(KR_ASN1_ELEMENT), std::nothrow);
+}
+
+// Takes back a block of one element.
+inline void ReleaseElementBlock(void* block) {
+#ifndef KR_ASN1_HEAP_ONLY
+    ElementCache& cache = threadElementCache;
+    if (cache.count < kMaxCachedElements) {
+        if (!cache.releaseRegistered) RegisterCacheRelease();
+        auto* free = static_cast<FreeElement*>(block);
+        free->next = cache.head;
+        cache.head = free;
+        ++cache.count;
+        return;
+    }
+#endif
+    ::operator delete(block);
+}
+
+// A new undecoded element, or null when memory is exhausted.
+inline KR_ASN1_ELEMENT* NewElement(KR_ASN1_ELEMENT* parent, unsigned char* data, int available) {
+    void* block = AllocateElementBlock();
+    if (block == nullptr) return nullptr;
+    return ::new (block) KR_ASN1_ELEMENT(parent, data, available);
+}
+
+inline void ReleaseElement(KR_ASN1_ELEMENT* element) {
+    element->~KR_ASN1_ELEMENT();
+    ReleaseElementBlock(element);
+}
+
+}  // namespace krasn1
+
+#endif  // KRTOOLS_ASN1_ELEMENT_ALLOC_H

@@ -1,0 +1,117 @@
+// Element tree decoding of every certificate of the system bundle, against a
+// full walk of the same octets with OpenSSL's ASN1_get_object.
+#include <benchmark/benchmark.h>
+#include <openssl/asn1.h>
+#include <openssl/pem.h>
+#include <openssl/x509.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "krtools/asn1.h"
+
+namespace {
+
+using Der = std::vector<unsigned char>;
+
+// The DER form of every certificate of the system bundle.
+const std::vector<Der>& BundleCertificates() {
+    static const std::vector<Der> certificates = [] {
+        std::vector<Der> all;
+        FILE* file = std::fopen("/etc/ssl/certs/ca-certificates.crt", "r");
+        if (file == nullptr) return all;
+        while (X509* cert = PEM_read_X509(file, nullptr, nullptr, nullptr)) {
+            unsigned char* der = nullptr;
+            const int length = i2d_X509(cert, &der);
+            if (length > 0) all.emplace_back(der, der + length);
+            OPENSSL_free(der);
+            X509_free(cert);
+        }
+        std::fclose(file);
+        return all;
+    }();
+    return certificates;
+}
+
+int64_t BundleBytes() {
+    int64_t bytes = 0;
+    for (const auto& der : BundleCertificates()) bytes += static_cast<int64_t>(der.size());
+    return bytes;
+}
+
+// Visits every element the way a tree builder would: each header, then the
+// contents of constructed elements. Returns the element count, -1 on error.
+long PeerWalk(const unsigned char* p, long length) {
+    const unsigned char* const end = p + length;
+    long count = 0;
+    while (p < end) {
+        const unsigned char* q = p;
+        long contentLength = 0;
+        int tag = 0;
+        int tagClass = 0;
+        const int info = ASN1_get_object(&q, &contentLength, &tag, &tagClass, end - p);
+        if (info & 0x80) return -1;
+        ++count;
+        if (info & V_ASN1_CONSTRUCTED) {
+            const long inner = PeerWalk(q, contentLength);
+            if (inner < 0) return -1;
+            count += inner;
+        }
+        p = q + contentLength;
+    }
+    return count;
+}
+
+void ReportCertificates(benchmark::State& state, bool perCertificate) {
+    const auto certificates = static_cast<int64_t>(BundleCertificates().size());
+    if (perCertificate) {
+        state.SetItemsProcessed(state.iterations() * certificates);
+    } else {
+        state.SetBytesProcessed(state.iterations() * BundleBytes());
+    }
+    state.counters["cert_time"] = benchmark::Counter(
+        static_cast<double>(certificates),
+        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+// Each Decode copies the certificate into the structure's buffer, releases
+// the previous tree and builds a new one.
+void Ours(benchmark::State& state, bool perCertificate) {
+    auto certificates = BundleCertificates();
+    if (certificates.empty()) state.SkipWithError("no certificates in the system bundle");
+    KR_ASN1_STRUCTURE structure;
+    for (auto _ : state) {
+        for (auto& der : certificates) {
+            structure.Decode(der.data(), static_cast<int>(der.size()));
+            benchmark::DoNotOptimize(structure.root);
+        }
+    }
+    ReportCertificates(state, perCertificate);
+    state.SetLabel("target=1.0");
+}
+
+void Peer(benchmark::State& state, bool perCertificate) {
+    const auto& certificates = BundleCertificates();
+    if (certificates.empty()) state.SkipWithError("no certificates in the system bundle");
+    for (auto _ : state) {
+        for (const auto& der : certificates) {
+            long elements = PeerWalk(der.data(), static_cast<long>(der.size()));
+            if (elements < 0) state.SkipWithError("ASN1_get_object failed");
+            benchmark::DoNotOptimize(elements);
+        }
+    }
+    ReportCertificates(state, perCertificate);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::RegisterBenchmark("asn1_decode_bundle/ours", Ours, false);
+    benchmark::RegisterBenchmark("asn1_decode_bundle/peer", Peer, false);
+    benchmark::RegisterBenchmark("asn1_decode_per_cert/ours", Ours, true);
+    benchmark::RegisterBenchmark("asn1_decode_per_cert/peer", Peer, true);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
