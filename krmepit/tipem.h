@@ -63,9 +63,13 @@ KRMEPIT_API int GetNameDER(unsigned char** der, unsigned int* derLen, POINTER na
  * 28 or 30 BMPString), and `value` the value's content octets, taken as they
  * are. With `newRDN` nonzero the AVA starts a relative distinguished name of
  * its own; with 0 it joins the last one (a multi-valued RDN; the first AVA
- * of a name always starts one). When `avaIndex` is not null it receives the
- * index of the new AVA. KM_ERROR_INVALID_ARGUMENT for a malformed
- * identifier or another tag. */
+ * of a name always starts one). Inside a multi-valued RDN the AVAs are kept
+ * in the order of their DER encoding (sorted), as in a loaded name. When
+ * `avaIndex` is not null it receives the index of the name's last AVA (the
+ * new one, unless sorting inside a multi-valued RDN moved it).
+ * KM_ERROR_INVALID_ARGUMENT for a malformed identifier or another tag;
+ * KM_ERROR_DATA for a value that cannot be encoded (a BMPString of odd
+ * length, UTF8String octets that are not UTF-8); the name is then unchanged. */
 KRMEPIT_API int AddNameAVA(unsigned int* avaIndex, POINTER nameObject, const unsigned char* type,
                            unsigned int typeLen, int valueTag, const unsigned char* value,
                            unsigned int valueLen, int newRDN, POINTER surrender);

@@ -84,17 +84,29 @@ ASN1_OBJECT* ObjectFromContent(const unsigned char* content, unsigned int length
     return object;
 }
 
-// Adds the entry, then proves that the name still encodes (OpenSSL refuses to
-// encode, for example, a BMPString of odd length); the entry is taken out
-// again when it does not.
-int AppendEntry(X509_NAME* name, X509_NAME_ENTRY* entry, bool newRDN) {
-    const int count = X509_NAME_entry_count(name);
-    const int set = (newRDN || count == 0) ? 0 : -1;
-    if (X509_NAME_add_entry(name, entry, -1, set) != 1) return KM_ERROR_ALLOC;
-    if (i2d_X509_NAME(name, nullptr) > 0) return KM_OK;
-    X509_NAME_ENTRY_free(X509_NAME_delete_entry(name, count));
-    i2d_X509_NAME(name, nullptr);
-    return KM_ERROR_DATA;
+// Adds the entry, then replaces the name by the decoding of its encoding:
+// OpenSSL refuses to encode some values (a BMPString of odd length, UTF-8
+// that is not), and inside a multi-valued RDN the AVAs then come in their
+// DER (sorted) order, the order in which a loaded name reports them. On
+// failure the name is unchanged.
+int AppendEntry(X509_NAME*& name, X509_NAME_ENTRY* entry, bool newRDN) {
+    X509_NAME* extended = X509_NAME_dup(name);
+    if (extended == nullptr) return KM_ERROR_ALLOC;
+    const int set = (newRDN || X509_NAME_entry_count(extended) == 0) ? 0 : -1;
+    unsigned char* der = nullptr;
+    int length = 0;
+    if (X509_NAME_add_entry(extended, entry, -1, set) == 1) {
+        length = i2d_X509_NAME(extended, &der);
+    }
+    X509_NAME_free(extended);
+    if (length <= 0) return KM_ERROR_DATA;
+    const unsigned char* p = der;
+    X509_NAME* normalised = d2i_X509_NAME(nullptr, &p, length);
+    OPENSSL_free(der);
+    if (normalised == nullptr) return KM_ERROR_DATA;
+    X509_NAME_free(name);
+    name = normalised;
+    return KM_OK;
 }
 
 }  // namespace
