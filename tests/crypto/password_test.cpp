@@ -9,56 +9,33 @@
 
 namespace {
 
-using cipher_oracle::Bytes;
-using cipher_oracle::RandomBytes;
-using cipher_oracle::ToHex;
+using namespace cipher_oracle;
 
-std::string Upper(std::string text) {
-    for (auto& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
-
-TEST(Password, EncryptIsUpperCaseHexOfRc2Cbc40) {
+TEST(Password, EncryptsToUpperHexAndDecryptsEitherCase) {
     std::mt19937 rng(40);
-    for (int i = 0; i < 50; ++i) {
-        const Bytes key = RandomBytes(rng, 8);
-        const Bytes field = RandomBytes(rng, 32);
-        char text[66];
-        std::memcpy(text, field.data(), 32);
-        std::memset(text + 32, '#', sizeof text - 32);
-        EncryptPassword(text, key.data());
-        const Bytes expected =
-            cipher_oracle::OpenSslCipher("RC2-CBC", key, Bytes(8, 0), field, true, 40);
-        EXPECT_EQ(std::string(text, 64), Upper(ToHex(expected)));
-        EXPECT_EQ(text[64], '#') << "no terminator is written";
-        EXPECT_EQ(text[65], '#');
-    }
-}
-
-TEST(Password, DecryptRoundTripsInEitherCase) {
-    std::mt19937 rng(41);
     for (int i = 0; i < 50; ++i) {
         const Bytes key = RandomBytes(rng, 8);
         char field[32] = {};
         const std::string password = "pw-" + std::to_string(rng());
         std::memcpy(field, password.data(), password.size());
-        char text[65];
-        std::memcpy(text, field, sizeof field);
-        text[64] = '!';
+        char text[66];
+        std::memcpy(text, field, 32);
+        std::memset(text + 32, '#', sizeof text - 32);
         EncryptPassword(text, key.data());
-        const std::string hex(text, 64);
+        std::string expected =
+            ToHex(OpenSslCipher("RC2-CBC", key, Bytes(8, 0), Bytes(field, field + 32), true, 40));
+        for (auto& c : expected) c = static_cast<char>(std::toupper(c));
+        ASSERT_EQ(std::string(text, 64), expected);
+        EXPECT_EQ(std::string(text + 64, 2), "##") << "nothing is written after 64 characters";
 
+        std::string hex(text, 64);
+        if (i % 2) {
+            for (auto& c : hex) c = static_cast<char>(std::tolower(c));
+        }
+        std::memcpy(text, hex.data(), 64);
         DecryptPassword(text, key.data());
-        EXPECT_EQ(std::memcmp(text, field, sizeof field), 0);
         EXPECT_STREQ(text, password.c_str());
-        EXPECT_EQ(std::string(text + 32, 32), hex.substr(32)) << "only 32 bytes are written";
-        EXPECT_EQ(text[64], '!');
-
-        std::string lower = hex;
-        for (auto& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        std::memcpy(text, lower.data(), 64);
-        DecryptPassword(text, key.data());
-        EXPECT_EQ(std::memcmp(text, field, sizeof field), 0);
+        EXPECT_EQ(std::string(text + 32, 34), hex.substr(32) + "##") << "only 32 bytes written";
     }
 }
 
@@ -76,20 +53,7 @@ TEST(Password, FieldsDifferingInTheLastBlockShareTheFirst48Digits) {
     EXPECT_NE(std::string(a + 48, 16), std::string(b + 48, 16));
 }
 
-TEST(Password, WrongKeyOrBadDigitsGiveOtherBytesWithoutFailing) {
-    const unsigned char key[8] = {9, 9, 9, 9, 9, 9, 9, 9};
-    const unsigned char other[8] = {9, 9, 9, 9, 9, 9, 9, 8};
-    char text[64] = "secret";
-    EncryptPassword(text, key);
-    DecryptPassword(text, other);
-    EXPECT_NE(std::memcmp(text, "secret", 7), 0);
-    char junk[64];
-    std::memset(junk, 'z', sizeof junk);
-    junk[5] = '\x80';
-    DecryptPassword(junk, key);  // undefined digits, but no failure
-}
-
-TEST(Passphrase, RoundTripsAndChangesTheField) {
+TEST(Passphrase, RoundTripsAsCbcUnderOneKey) {
     std::mt19937 rng(64);
     for (int i = 0; i < 100; ++i) {
         const Bytes field = RandomBytes(rng, 64);
@@ -101,23 +65,10 @@ TEST(Passphrase, RoundTripsAndChangesTheField) {
         DecryptPassphrase(buffer.data());
         EXPECT_EQ(Bytes(buffer.begin(), buffer.begin() + 64), field);
     }
-}
-
-TEST(Passphrase, IsRc2Cbc40UnderOneFixedKey) {
-    // CBC with a zero IV: equal first blocks encrypt equally, and a changed
-    // block changes everything after it.
+    // CBC with a zero IV: decrypting ciphertext block 3 alone (as a first
+    // block) gives plaintext block 3 XOR ciphertext block 2.
     Bytes a(64, 0x11);
-    Bytes b(64, 0x11);
-    b[20] = 0x12;
     EncryptPassphrase(a.data());
-    EncryptPassphrase(b.data());
-    EXPECT_EQ(ToHex(a.data(), 16), ToHex(b.data(), 16));
-    for (int block = 2; block < 8; ++block) {
-        EXPECT_NE(ToHex(a.data() + 8 * block, 8), ToHex(b.data() + 8 * block, 8));
-    }
-    // Each ciphertext block is the RC2 encryption of plaintext XOR previous
-    // ciphertext under the same key: decrypting block 2 alone with the
-    // passphrase function and a zero chain recovers plain XOR cipher block 1.
     Bytes single(64, 0);
     std::memcpy(single.data(), a.data() + 16, 8);
     DecryptPassphrase(single.data());
