@@ -5,15 +5,21 @@
 #include <new>
 
 #include "krtools/stream.h"
+#include "stream/base64_groups.h"
 
 namespace {
 
 constexpr int kLineLength = 76;
 
-FilterContext* NewBase64Context() {
-    auto* context = new (std::nothrow) FilterContext;
-    if (context != nullptr) FilterInit(context, KR_FILTER_FORMAT_BASE64);
-    return context;
+// Gives a filter a fresh Base64 context, allocating one only when it has
+// none; -1 when that allocation fails. The output buffer is left as it is: it
+// never carries output from one call to the next, and keeping its size spares
+// the next stream from growing (and clearing) it again.
+int RenewContext(FilterContext*& context) {
+    if (context == nullptr) context = new (std::nothrow) FilterContext;
+    if (context == nullptr) return -1;
+    FilterInit(context, KR_FILTER_FORMAT_BASE64);
+    return 0;
 }
 
 FilterContext* CopyContext(const FilterContext* other) {
@@ -96,6 +102,18 @@ int KRFilterBase64::DoFilterBase64(const char* data, int length) {
     const auto* in = reinterpret_cast<const unsigned char*>(data);
     const int bytesPerLine = lineLength_ / 4 * 3;
     for (int remaining = length; remaining > 0;) {
+        if (column_ == 0 && context_->bitCount == 0 && remaining >= bytesPerLine) {
+            // Whole lines from a line start with nothing pending: the groups
+            // go straight to the table encoder.
+            for (; remaining >= bytesPerLine; remaining -= bytesPerLine, in += bytesPerLine) {
+                out = krtools::codec::EncodeGroups(in, size_t(bytesPerLine / 3), out);
+                *out++ = '\r';
+                *out++ = '\n';
+            }
+            context_->bitBuffer = int32_t(uint32_t(in[-4]) << 24 | uint32_t(in[-3]) << 16 |
+                                          uint32_t(in[-2]) << 8 | uint32_t(in[-1]));
+            continue;
+        }
         int chunk = std::min(remaining, bytesPerLine - (column_ * 3) / 4);
         int written = FilterData(in, out, chunk, context_);
         in += chunk;
@@ -116,10 +134,7 @@ int KRFilterBase64::Final() {
 
 int KRFilterBase64::Reset() {
     column_ = 0;
-    buffer_.clear();
-    delete context_;
-    context_ = NewBase64Context();
-    return context_ == nullptr ? -1 : 0;
+    return RenewContext(context_);
 }
 
 std::string KRFilterBase64::GetDescription() { return "Base 64"; }
@@ -156,12 +171,7 @@ int KRUnfilterBase64::Final() {
     return KRStreamProcess::Final();
 }
 
-int KRUnfilterBase64::Reset() {
-    buffer_.clear();
-    delete context_;
-    context_ = NewBase64Context();
-    return context_ == nullptr ? -1 : 0;
-}
+int KRUnfilterBase64::Reset() { return RenewContext(context_); }
 
 std::string KRUnfilterBase64::GetDescription() { return "Base 64"; }
 

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "stream/base64_groups.h"
 #include "stream/codec_tables.h"
 
 namespace {
@@ -32,27 +33,6 @@ uint32_t ShiftInBytes(uint32_t buffer, const unsigned char* in, size_t length) {
     return buffer;
 }
 
-// Writes the four digits of the 24-bit group `v`.
-inline void WriteGroup(uint32_t v, char* out) {
-    std::memcpy(out, kBase64Pairs[(v >> 12) & 0xFFF].c, 2);
-    std::memcpy(out + 2, kBase64Pairs[v & 0xFFF].c, 2);
-}
-
-// Encodes `groups` complete groups of three bytes; returns the end of output.
-char* EncodeGroups(const unsigned char* in, size_t groups, char* out) {
-    for (; groups >= 2; groups -= 2, in += 6, out += 8) {
-        uint32_t a = (uint32_t(in[0]) << 16) | (uint32_t(in[1]) << 8) | in[2];
-        uint32_t b = (uint32_t(in[3]) << 16) | (uint32_t(in[4]) << 8) | in[5];
-        WriteGroup(a, out);
-        WriteGroup(b, out + 4);
-    }
-    if (groups != 0) {
-        WriteGroup((uint32_t(in[0]) << 16) | (uint32_t(in[1]) << 8) | in[2], out);
-        out += 4;
-    }
-    return out;
-}
-
 // Largest input length whose encoded size still fits the int result.
 constexpr int kMaxBase64EncodeLength = (INT_MAX / 4) * 3 - 3;
 constexpr int kMaxHexEncodeLength = INT_MAX / 2;
@@ -69,8 +49,9 @@ int EncodeBase64(const unsigned char* in, char* out, int length, FilterContext* 
     if (pending != 0) {
         for (; pending < 3 && used < total; ++pending) buffer = (buffer << 8) | in[used++];
         if (pending == 3) {
-            WriteGroup(buffer & 0xFFFFFF, o);
-            o += 4;
+            const unsigned char group[3] = {uint8_t(buffer >> 16), uint8_t(buffer >> 8),
+                                            uint8_t(buffer)};
+            o = EncodeGroups(group, 1, o);
             pending = 0;
         }
     }

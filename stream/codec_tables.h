@@ -34,19 +34,10 @@ constexpr std::array<uint8_t, 256> MakeHexValues() {
 }
 inline constexpr std::array<uint8_t, 256> kHexValues = MakeHexValues();
 
-// The two Base64 digits of each 12-bit value, in text order.
+// Two characters, in text order.
 struct CharPair {
     char c[2];
 };
-constexpr std::array<CharPair, 4096> MakeBase64Pairs() {
-    std::array<CharPair, 4096> table{};
-    for (int i = 0; i < 4096; ++i) {
-        table[i].c[0] = kBase64Alphabet[i >> 6];
-        table[i].c[1] = kBase64Alphabet[i & 63];
-    }
-    return table;
-}
-inline constexpr std::array<CharPair, 4096> kBase64Pairs = MakeBase64Pairs();
 
 // Two upper-case hexadecimal digits for each byte.
 constexpr std::array<CharPair, 256> MakeHexPairs() {

@@ -1,4 +1,5 @@
 // KRFilterQuotedPrintable and KRUnfilterQuotedPrintable.
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstring>
@@ -13,13 +14,28 @@ using krtools::codec::kNotDigit;
 
 constexpr int kSoftBreakColumn = 72;
 
-// Bytes that stand for themselves: "!" to "<" and ">" to "~".
-constexpr std::array<bool, 256> MakeLiteralTable() {
-    std::array<bool, 256> table{};
-    for (int b = 33; b <= 126; ++b) table[b] = b != '=';
+// The encoded form of every byte: the byte itself for "!" to "<" and ">" to
+// "~", else "=" and two upper-case hexadecimal digits. Four characters are
+// stored so that a code is always copied whole; |length| of them count.
+struct ByteCode {
+    char text[4];
+    uint8_t length;
+};
+constexpr std::array<ByteCode, 256> MakeByteCodes() {
+    std::array<ByteCode, 256> table{};
+    for (int b = 0; b < 256; ++b) {
+        if (b >= 33 && b <= 126 && b != '=') {
+            table[b] = {{char(b), 0, 0, 0}, 1};
+        } else {
+            table[b] = {{'=', kHexDigits[b >> 4], kHexDigits[b & 15], 0}, 3};
+        }
+    }
     return table;
 }
-constexpr std::array<bool, 256> kLiteral = MakeLiteralTable();
+constexpr std::array<ByteCode, 256> kByteCodes = MakeByteCodes();
+
+// Most characters one input byte can give: an escape and a soft break.
+constexpr size_t kMaxCharsPerByte = 6;
 
 // Hexadecimal digit values of either case.
 constexpr std::array<uint8_t, 256> MakeAnyCaseHexValues() {
@@ -64,34 +80,27 @@ int KRFilterQuotedPrintable::Update(const char* data, int length) {
     if (length < 1) return 0;
     // Encoded text is staged on the stack and appended to the buffer in
     // blocks, so a buffer that has grown once is never written twice.
-    char stage[4096];
-    char* out = stage;
-    char* const flushAt = stage + sizeof stage - 6;
+    char stage[16384];
     int column = column_;
     const auto* in = reinterpret_cast<const unsigned char*>(data);
-    for (const auto* end = in + length; in != end; ++in) {
-        const unsigned char b = *in;
-        if (kLiteral[b]) {
-            *out++ = char(b);
-            ++column;
-        } else {
-            out[0] = '=';
-            out[1] = kHexDigits[b >> 4];
-            out[2] = kHexDigits[b & 15];
-            out += 3;
-            column += 3;
+    const auto* const end = in + length;
+    while (in != end) {
+        const size_t room = (sizeof stage - sizeof kByteCodes[0].text) / kMaxCharsPerByte;
+        const auto* const blockEnd = in + std::min(room, size_t(end - in));
+        char* out = stage;
+        for (; in != blockEnd; ++in) {
+            const ByteCode& code = kByteCodes[*in];
+            std::memcpy(out, code.text, sizeof code.text);
+            out += code.length;
+            column += code.length;
+            if (column >= kSoftBreakColumn) {
+                std::memcpy(out, "=\r\n", 3);
+                out += 3;
+                column = 0;
+            }
         }
-        if (column >= kSoftBreakColumn) {
-            std::memcpy(out, "=\r\n", 3);
-            out += 3;
-            column = 0;
-        }
-        if (out >= flushAt) {
-            buffer_.append(stage, size_t(out - stage));
-            out = stage;
-        }
+        buffer_.append(stage, size_t(out - stage));
     }
-    buffer_.append(stage, size_t(out - stage));
     column_ = column;
     if (buffer_.empty()) return 0;
     int rc = KRStreamProcess::Update(buffer_.data(), int(buffer_.size()));
@@ -142,12 +151,11 @@ int KRUnfilterQuotedPrintable::Update(const char* data, int length) {
     const char* in = data;
     const char* const end = data + total;
     while (in < end) {
-        const auto* equals = static_cast<const char*>(std::memchr(in, '=', size_t(end - in)));
-        const char* runEnd = equals != nullptr ? equals : end;
-        std::memcpy(out, in, size_t(runEnd - in));
-        out += runEnd - in;
-        if (equals == nullptr) break;
-        const char* digit = equals + 1;
+        if (*in != '=') {
+            *out++ = *in++;
+            continue;
+        }
+        const char* digit = in + 1;
         const std::ptrdiff_t following = end - digit;
         if (following < 2) {
             // An escape cut off by the end of the piece: a lone "=" is taken
