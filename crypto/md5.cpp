@@ -28,14 +28,19 @@ inline void Store(unsigned char* p, uint32_t word) {
     p[3] = static_cast<unsigned char>(word >> 24);
 }
 
-// The four rounds' auxiliary functions; F and G in forms with one operation
-// fewer than the RFC's, with the same results.
+// The four rounds' auxiliary functions. F is written with one operation
+// fewer than the RFC's form; G is split into two disjoint terms so that the
+// one not depending on the newest word is added first, off the critical path.
 #define MD5_F(x, y, z) ((z) ^ ((x) & ((y) ^ (z))))
-#define MD5_G(x, y, z) ((y) ^ ((z) & ((x) ^ (y))))
 #define MD5_H(x, y, z) ((x) ^ (y) ^ (z))
 #define MD5_I(x, y, z) ((y) ^ ((x) | ~(z)))
 #define MD5_STEP(f, a, b, c, d, x, s, ac) \
-    (a) += f((b), (c), (d)) + (x) + (ac); \
+    (a) += (x) + (ac);                    \
+    (a) += f((b), (c), (d));              \
+    (a) = RotateLeft((a), (s)) + (b)
+#define MD5_STEP_G(a, b, c, d, x, s, ac) \
+    (a) += (x) + (ac) + ((c) & ~(d));    \
+    (a) += (b) & (d);                    \
     (a) = RotateLeft((a), (s)) + (b)
 
 // Transforms `blocks` consecutive 64-octet blocks.
@@ -63,22 +68,22 @@ void Transform(uint32_t state[4], const unsigned char* data, size_t blocks) {
         MD5_STEP(MD5_F, c, d, a, b, x[14], 17, 0xa679438e);
         MD5_STEP(MD5_F, b, c, d, a, x[15], 22, 0x49b40821);
 
-        MD5_STEP(MD5_G, a, b, c, d, x[1], 5, 0xf61e2562);
-        MD5_STEP(MD5_G, d, a, b, c, x[6], 9, 0xc040b340);
-        MD5_STEP(MD5_G, c, d, a, b, x[11], 14, 0x265e5a51);
-        MD5_STEP(MD5_G, b, c, d, a, x[0], 20, 0xe9b6c7aa);
-        MD5_STEP(MD5_G, a, b, c, d, x[5], 5, 0xd62f105d);
-        MD5_STEP(MD5_G, d, a, b, c, x[10], 9, 0x02441453);
-        MD5_STEP(MD5_G, c, d, a, b, x[15], 14, 0xd8a1e681);
-        MD5_STEP(MD5_G, b, c, d, a, x[4], 20, 0xe7d3fbc8);
-        MD5_STEP(MD5_G, a, b, c, d, x[9], 5, 0x21e1cde6);
-        MD5_STEP(MD5_G, d, a, b, c, x[14], 9, 0xc33707d6);
-        MD5_STEP(MD5_G, c, d, a, b, x[3], 14, 0xf4d50d87);
-        MD5_STEP(MD5_G, b, c, d, a, x[8], 20, 0x455a14ed);
-        MD5_STEP(MD5_G, a, b, c, d, x[13], 5, 0xa9e3e905);
-        MD5_STEP(MD5_G, d, a, b, c, x[2], 9, 0xfcefa3f8);
-        MD5_STEP(MD5_G, c, d, a, b, x[7], 14, 0x676f02d9);
-        MD5_STEP(MD5_G, b, c, d, a, x[12], 20, 0x8d2a4c8a);
+        MD5_STEP_G(a, b, c, d, x[1], 5, 0xf61e2562);
+        MD5_STEP_G(d, a, b, c, x[6], 9, 0xc040b340);
+        MD5_STEP_G(c, d, a, b, x[11], 14, 0x265e5a51);
+        MD5_STEP_G(b, c, d, a, x[0], 20, 0xe9b6c7aa);
+        MD5_STEP_G(a, b, c, d, x[5], 5, 0xd62f105d);
+        MD5_STEP_G(d, a, b, c, x[10], 9, 0x02441453);
+        MD5_STEP_G(c, d, a, b, x[15], 14, 0xd8a1e681);
+        MD5_STEP_G(b, c, d, a, x[4], 20, 0xe7d3fbc8);
+        MD5_STEP_G(a, b, c, d, x[9], 5, 0x21e1cde6);
+        MD5_STEP_G(d, a, b, c, x[14], 9, 0xc33707d6);
+        MD5_STEP_G(c, d, a, b, x[3], 14, 0xf4d50d87);
+        MD5_STEP_G(b, c, d, a, x[8], 20, 0x455a14ed);
+        MD5_STEP_G(a, b, c, d, x[13], 5, 0xa9e3e905);
+        MD5_STEP_G(d, a, b, c, x[2], 9, 0xfcefa3f8);
+        MD5_STEP_G(c, d, a, b, x[7], 14, 0x676f02d9);
+        MD5_STEP_G(b, c, d, a, x[12], 20, 0x8d2a4c8a);
 
         MD5_STEP(MD5_H, a, b, c, d, x[5], 4, 0xfffa3942);
         MD5_STEP(MD5_H, d, a, b, c, x[8], 11, 0x8771f681);
@@ -126,7 +131,7 @@ void Transform(uint32_t state[4], const unsigned char* data, size_t blocks) {
 }
 
 #undef MD5_F
-#undef MD5_G
+#undef MD5_STEP_G
 #undef MD5_H
 #undef MD5_I
 #undef MD5_STEP
