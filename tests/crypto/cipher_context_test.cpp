@@ -17,6 +17,10 @@ struct Algorithm {
     unsigned rc2Bits;  // 0 for DES
 };
 
+void PrintTo(const Algorithm& a, std::ostream* os) {
+    *os << a.openSslName << " key " << a.keySize << " bits " << a.rc2Bits;
+}
+
 class CipherContextVsOpenSsl : public testing::TestWithParam<Algorithm> {};
 
 TEST_P(CipherContextVsOpenSsl, EncryptsAndDecryptsInAnySplit) {

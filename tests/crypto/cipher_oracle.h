@@ -21,46 +21,35 @@ namespace cipher_oracle {
 
 using Bytes = std::vector<unsigned char>;
 
-// A library context with the default and legacy providers, kept for the run.
-inline OSSL_LIB_CTX* LegacyContext() {
-    static OSSL_LIB_CTX* context = [] {
+// OpenSSL's cipher `name` ("DES-CBC", "RC2-ECB", ...) without padding, from a
+// library context with the legacy provider; `rc2Bits` sets RC2's effective bits.
+inline Bytes OpenSslCipher(const char* name, const Bytes& key, const Bytes& iv, const Bytes& input,
+                           bool encrypt, int rc2Bits = 0) {
+    static OSSL_LIB_CTX* libctx = [] {
         OSSL_LIB_CTX* ctx = OSSL_LIB_CTX_new();
-        if (ctx == nullptr || OSSL_PROVIDER_load(ctx, "legacy") == nullptr ||
+        if (OSSL_PROVIDER_load(ctx, "legacy") == nullptr ||
             OSSL_PROVIDER_load(ctx, "default") == nullptr) {
             throw std::runtime_error("cannot load the OpenSSL legacy provider");
         }
         return ctx;
     }();
-    return context;
-}
-
-// Runs OpenSSL's cipher `name` ("DES-CBC", "DES-EDE3-CBC", "RC2-ECB", ...)
-// without padding. For RC2, `rc2Bits` gives the effective key bits.
-inline Bytes OpenSslCipher(const char* name, const Bytes& key, const Bytes& iv, const Bytes& input,
-                           bool encrypt, int rc2Bits = 0) {
-    EVP_CIPHER* cipher = EVP_CIPHER_fetch(LegacyContext(), name, nullptr);
+    EVP_CIPHER* cipher = EVP_CIPHER_fetch(libctx, name, nullptr);
     EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
-    if (cipher == nullptr || ctx == nullptr) throw std::runtime_error("cannot fetch cipher");
-    const int enc = encrypt ? 1 : 0;
-    bool ok = EVP_CipherInit_ex2(ctx, cipher, nullptr, nullptr, enc, nullptr) == 1 &&
-              EVP_CIPHER_CTX_set_key_length(ctx, static_cast<int>(key.size())) == 1;
-    if (ok && rc2Bits > 0) {
-        unsigned int bits = static_cast<unsigned int>(rc2Bits);
-        OSSL_PARAM params[] = {OSSL_PARAM_construct_uint(OSSL_CIPHER_PARAM_RC2_KEYBITS, &bits),
-                               OSSL_PARAM_construct_end()};
-        ok = EVP_CIPHER_CTX_set_params(ctx, params) == 1;
-    }
-    ok = ok &&
-         EVP_CipherInit_ex2(ctx, nullptr, key.data(), iv.empty() ? nullptr : iv.data(), enc,
-                            nullptr) == 1 &&
-         EVP_CIPHER_CTX_set_padding(ctx, 0) == 1;
+    unsigned int bits = static_cast<unsigned int>(rc2Bits);
+    OSSL_PARAM params[] = {OSSL_PARAM_construct_uint(OSSL_CIPHER_PARAM_RC2_KEYBITS, &bits),
+                           OSSL_PARAM_construct_end()};
     Bytes out(input.size() + 16);
     int n1 = 0;
     int n2 = 0;
-    ok =
-        ok &&
-        EVP_CipherUpdate(ctx, out.data(), &n1, input.data(), static_cast<int>(input.size())) == 1 &&
-        EVP_CipherFinal_ex(ctx, out.data() + n1, &n2) == 1;
+    const bool ok =
+        cipher != nullptr && EVP_CipherInit_ex2(ctx, cipher, nullptr, nullptr, encrypt, nullptr) &&
+        EVP_CIPHER_CTX_set_key_length(ctx, static_cast<int>(key.size())) &&
+        (rc2Bits == 0 || EVP_CIPHER_CTX_set_params(ctx, params)) &&
+        EVP_CipherInit_ex2(ctx, nullptr, key.data(), iv.empty() ? nullptr : iv.data(), encrypt,
+                           nullptr) &&
+        EVP_CIPHER_CTX_set_padding(ctx, 0) &&
+        EVP_CipherUpdate(ctx, out.data(), &n1, input.data(), static_cast<int>(input.size())) &&
+        EVP_CipherFinal_ex(ctx, out.data() + n1, &n2);
     EVP_CIPHER_CTX_free(ctx);
     EVP_CIPHER_free(cipher);
     if (!ok) throw std::runtime_error(std::string("OpenSSL cipher failed: ") + name);
@@ -83,18 +72,17 @@ inline Bytes FromHex(const std::string& hex) {
 }
 
 inline std::string ToHex(const unsigned char* data, size_t n) {
-    static const char digits[] = "0123456789abcdef";
     std::string hex;
     for (size_t i = 0; i < n; ++i) {
-        hex += digits[data[i] >> 4];
-        hex += digits[data[i] & 15];
+        hex += "0123456789abcdef"[data[i] >> 4];
+        hex += "0123456789abcdef"[data[i] & 15];
     }
     return hex;
 }
 
 inline std::string ToHex(const Bytes& bytes) { return ToHex(bytes.data(), bytes.size()); }
 
-// Sets up a zeroed context for `mode` with the given key bytes and IV.
+// A zeroed context for `mode` with the key bytes (also the RC2 key length) and IV.
 inline EncryptContext MakeContext(char mode, const Bytes& key, const Bytes& iv,
                                   unsigned rc2Bits = 0) {
     EncryptContext ctx;
@@ -107,19 +95,15 @@ inline EncryptContext MakeContext(char mode, const Bytes& key, const Bytes& iv,
     return ctx;
 }
 
-// Feeds `input` to EncryptUpdate in pieces of the given sizes (the rest in
-// one last piece), then EncryptFinal(padMode, markHigh), and collects the
-// output in order: `lastBlock` when `blockReady` is set, then the bytes that
-// Update returned. Each call must leave `status` 0.
-inline Bytes RunContext(EncryptContext& ctx, const Bytes& input, const std::vector<size_t>& pieces,
+// Feeds `input` to EncryptUpdate in pieces of the given sizes (the rest in a
+// last piece), then EncryptFinal, and collects the output in order:
+// `lastBlock` when `blockReady` is set, then the bytes Update returned.
+inline Bytes RunContext(EncryptContext& ctx, const Bytes& input, std::vector<size_t> pieces,
                         int padMode, int markHigh = 0) {
     Bytes output;
     size_t at = 0;
-    std::vector<size_t> sizes = pieces;
-    size_t used = 0;
-    for (size_t s : pieces) used += s;
-    if (used < input.size()) sizes.push_back(input.size() - used);
-    for (size_t size : sizes) {
+    pieces.push_back(input.size());
+    for (size_t size : pieces) {
         size = std::min(size, input.size() - at);
         Bytes buffer(input.begin() + static_cast<long>(at),
                      input.begin() + static_cast<long>(at + size));
@@ -128,9 +112,7 @@ inline Bytes RunContext(EncryptContext& ctx, const Bytes& input, const std::vect
         EncryptUpdate(&ctx, buffer.data(), &len);
         EXPECT_EQ(ctx.status, 0);
         EXPECT_EQ(buffer.back(), 0xEE);
-        EXPECT_GE(len, 0);
-        EXPECT_LE(static_cast<size_t>(len), size);
-        EXPECT_EQ(len % 8, 0);
+        EXPECT_TRUE(len >= 0 && static_cast<size_t>(len) <= size && len % 8 == 0) << len;
         if (ctx.blockReady) output.insert(output.end(), ctx.lastBlock, ctx.lastBlock + 8);
         output.insert(output.end(), buffer.begin(), buffer.begin() + len);
         at += size;
@@ -144,11 +126,8 @@ inline Bytes RunContext(EncryptContext& ctx, const Bytes& input, const std::vect
 // Random piece sizes (0 to 2 * maxPiece) that add up to at least `total`.
 inline std::vector<size_t> RandomPieces(std::mt19937& rng, size_t total, size_t maxPiece) {
     std::vector<size_t> pieces;
-    size_t sum = 0;
-    while (sum < total) {
-        size_t piece = rng() % (2 * maxPiece + 1);
-        pieces.push_back(piece);
-        sum += piece;
+    for (size_t sum = 0; sum < total; sum += pieces.back()) {
+        pieces.push_back(rng() % (2 * maxPiece + 1));
     }
     return pieces;
 }

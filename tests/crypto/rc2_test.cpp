@@ -1,5 +1,4 @@
 // RC2 key expansion and block functions against RFC 2268 and OpenSSL.
-#include <cstring>
 #include <random>
 
 #include "cipher_oracle.h"
@@ -7,11 +6,21 @@
 
 namespace {
 
-using cipher_oracle::Bytes;
-using cipher_oracle::FromHex;
-using cipher_oracle::ToHex;
+using namespace cipher_oracle;
 
-TEST(Rc2, Rfc2268VectorsEncryptAndDecrypt) {
+// Expands `key`, encrypts `block` and checks that decryption inverts it.
+std::string EncryptOneBlock(const Bytes& key, unsigned bits, Bytes block) {
+    uint16_t expanded[64];
+    EXPECT_EQ(InitRC2(key.data(), static_cast<unsigned>(key.size()), bits, expanded), 0);
+    const Bytes plain = block;
+    EncryptRC2(block.data(), expanded);
+    const std::string cipher = ToHex(block);
+    DecryptRC2(block.data(), expanded);
+    EXPECT_EQ(block, plain);
+    return cipher;
+}
+
+TEST(Rc2, Rfc2268Vectors) {
     struct Vector {
         const char* key;
         unsigned bits;
@@ -30,38 +39,22 @@ TEST(Rc2, Rfc2268VectorsEncryptAndDecrypt) {
          "0000000000000000", "5b78d3a43dfff1f1"},
     };
     for (const auto& v : vectors) {
-        Bytes key = FromHex(v.key);
-        uint16_t expanded[64];
-        ASSERT_EQ(InitRC2(key.data(), static_cast<unsigned>(key.size()), v.bits, expanded), 0);
-        Bytes block = FromHex(v.plain);
-        EncryptRC2(block.data(), expanded);
-        EXPECT_EQ(ToHex(block), v.cipher) << v.key << "/" << v.bits;
-        DecryptRC2(block.data(), expanded);
-        EXPECT_EQ(ToHex(block), v.plain) << v.key << "/" << v.bits;
+        EXPECT_EQ(EncryptOneBlock(FromHex(v.key), v.bits, FromHex(v.plain)), v.cipher)
+            << v.key << "/" << v.bits;
     }
 }
 
 TEST(Rc2, OutOfRangeLengthsReturn99AndWriteNothing) {
-    unsigned char key[129] = {1, 2, 3};
-    struct Case {
-        unsigned keyLen;
-        unsigned bits;
-        int result;
-    };
-    const Case cases[] = {{0, 64, 99}, {129, 64, 99},  {8, 0, 99},  {8, 1025, 99},
-                          {1, 1, 0},   {128, 1024, 0}, {128, 1, 0}, {1, 1024, 0}};
+    const unsigned char key[129] = {1, 2, 3};
+    const unsigned cases[][3] = {{0, 64, 99}, {129, 64, 99},  {8, 0, 99},  {8, 1025, 99},
+                                 {1, 1, 0},   {128, 1024, 0}, {128, 1, 0}, {1, 1024, 0}};
     for (const auto& c : cases) {
         uint16_t expanded[65];
-        for (auto& w : expanded) w = 0xA5A5;
-        EXPECT_EQ(InitRC2(key, c.keyLen, c.bits, expanded), c.result) << c.keyLen << "/" << c.bits;
+        std::fill(std::begin(expanded), std::end(expanded), 0xA5A5);
+        EXPECT_EQ(InitRC2(key, c[0], c[1], expanded), int(c[2])) << c[0] << "/" << c[1];
         EXPECT_EQ(expanded[64], 0xA5A5) << "written past the 64 words";
-        int untouched = 0;
-        for (int i = 0; i < 64; ++i) untouched += expanded[i] == 0xA5A5;
-        if (c.result != 0) {
-            EXPECT_EQ(untouched, 64);
-        } else {
-            EXPECT_LT(untouched, 64);
-        }
+        const auto untouched = std::count(expanded, expanded + 64, 0xA5A5);
+        EXPECT_EQ(untouched == 64, c[2] != 0) << c[0] << "/" << c[1];
     }
 }
 
@@ -69,19 +62,12 @@ TEST(Rc2, RandomKeysAndEffectiveBitsMatchOpenSsl) {
     std::mt19937 rng(2268);
     const unsigned bitChoices[] = {1, 8, 40, 63, 64, 65, 128, 129, 1000, 1024};
     for (int i = 0; i < 200; ++i) {
-        const size_t keyLen = 1 + rng() % 128;
+        const Bytes key = RandomBytes(rng, 1 + rng() % 128);
         const unsigned bits = bitChoices[i % 10];
-        Bytes key = cipher_oracle::RandomBytes(rng, keyLen);
-        Bytes block = cipher_oracle::RandomBytes(rng, 8);
-        Bytes expected =
-            cipher_oracle::OpenSslCipher("RC2-ECB", key, {}, block, true, static_cast<int>(bits));
-        uint16_t expanded[64];
-        ASSERT_EQ(InitRC2(key.data(), static_cast<unsigned>(keyLen), bits, expanded), 0);
-        Bytes ours = block;
-        EncryptRC2(ours.data(), expanded);
-        ASSERT_EQ(ToHex(ours), ToHex(expected)) << keyLen << "/" << bits;
-        DecryptRC2(ours.data(), expanded);
-        ASSERT_EQ(ToHex(ours), ToHex(block));
+        const Bytes block = RandomBytes(rng, 8);
+        ASSERT_EQ(EncryptOneBlock(key, bits, block),
+                  ToHex(OpenSslCipher("RC2-ECB", key, {}, block, true, int(bits))))
+            << key.size() << "/" << bits;
     }
 }
 
