@@ -83,15 +83,20 @@ void Rc2CbcEncrypt(unsigned char* data, size_t n, EncryptContext* ctx) {
 void Rc2CbcDecrypt(unsigned char* data, size_t n, EncryptContext* ctx) {
     uint16_t key[64];
     std::memcpy(key, ctx->keySchedule1, sizeof key);
+    unsigned char chain[kBlockSize];
+    unsigned char saved[kBlockSize];
+    std::memcpy(chain, ctx->chain, kBlockSize);
     for (size_t i = 0; i < n; i += kBlockSize) {
         unsigned char* block = data + i;
-        std::memcpy(ctx->savedBlock, block, kBlockSize);
+        std::memcpy(saved, block, kBlockSize);
         krtools::rc2::Block words = krtools::rc2::LoadBlock(block);
         krtools::rc2::DecryptWords(words, key);
         krtools::rc2::StoreBlock(words, block);
-        XorBlock(block, ctx->chain);
-        std::memcpy(ctx->chain, ctx->savedBlock, kBlockSize);
+        XorBlock(block, chain);
+        std::memcpy(chain, saved, kBlockSize);
     }
+    std::memcpy(ctx->chain, chain, kBlockSize);
+    std::memcpy(ctx->savedBlock, saved, kBlockSize);
 }
 
 // Runs the context's cipher over n bytes (a positive multiple of 8) in place.

@@ -26,7 +26,7 @@ typedef struct EncryptContext {
     uint32_t keySchedule1[32];
     uint32_t keySchedule2[32];     // stage 2 DES schedule (triple DES only)
     uint32_t keySchedule3[32];     // stage 3 DES schedule (triple DES only)
-    uint32_t rc2KeyLen;            // RC2 key length in bytes (1 to 128), set by the caller
+    uint32_t rc2KeyLen;            // RC2 key length in bytes (1 to 24), set by the caller
     uint32_t rc2EffectiveBits;     // RC2 effective key bits (1 to 1024), set by the caller
     int32_t partialCount;          // input bytes waiting in `partial` (0 to 7)
     uint32_t blockReady;           // nonzero when the last call left a block in `lastBlock`
@@ -64,7 +64,9 @@ KRTOOLS_API void Sdes(unsigned char* block, const uint32_t* schedule);
 // `chain` to `iv` and builds the schedules that `mode` needs ('T' uses keys
 // 1, 2, 3 as encrypt-decrypt-encrypt; 't' the inverse). For DES and triple DES
 // with `desRefused` set nothing is built and `status` becomes -1. An RC2 key
-// error leaves the schedule unchanged and is not reported. Any other `mode`
+// error (a length outside 1 to 1024 bits or 1 to 24 bytes: the key is never
+// read beyond the `key` field) leaves the schedule unchanged and is not
+// reported. Any other `mode`
 // builds nothing and leaves `chain` as it was. `partialCount` is not reset.
 KRTOOLS_API void EncryptInit(EncryptContext* ctx);
 
