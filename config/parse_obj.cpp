@@ -128,7 +128,11 @@ bool ParseObj::ReadLine() {
     removedOnLine = 0;
     cursor = file.GetBuffer();
     remaining = length > 0 ? length : 0;
-    if (remaining > 0 && cursor[remaining - 1] == '\n') cursor[--remaining] = '\0';
+    // The line end goes, LF or CR LF alike (the text-mode view of the file).
+    if (remaining > 0 && cursor[remaining - 1] == '\n') {
+        cursor[--remaining] = '\0';
+        if (remaining > 0 && cursor[remaining - 1] == '\r') cursor[--remaining] = '\0';
+    }
     return true;
 }
 

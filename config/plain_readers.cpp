@@ -51,7 +51,7 @@ int Prepare(ParseContext* context) {
     return 0;
 }
 
-// Reads the next line into the buffer without its line feed; at the end of
+// Reads the next line into the buffer without its line end; at the end of
 // the file releases the context and returns false.
 bool NextLine(ParseContext* context) {
     if (std::fgets(context->buffer, kLineBufferSize, context->fp) == nullptr) {
@@ -60,8 +60,13 @@ bool NextLine(ParseContext* context) {
     }
     context->cursor = context->buffer;
     context->remaining = static_cast<int>(std::strlen(context->buffer));
-    if (context->remaining > 0 && context->buffer[context->remaining - 1] == '\n') {
-        context->buffer[--context->remaining] = '\0';
+    // The line end goes, LF or CR LF alike (the text-mode view of the file).
+    char* line = context->buffer;
+    if (context->remaining > 0 && line[context->remaining - 1] == '\n') {
+        line[--context->remaining] = '\0';
+        if (context->remaining > 0 && line[context->remaining - 1] == '\r') {
+            line[--context->remaining] = '\0';
+        }
     }
     return true;
 }

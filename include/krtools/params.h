@@ -50,6 +50,9 @@ public:
 // of the line unless it is enclosed in single or double quotes. A keyword
 // followed by "=" and no value ("a= b") is stored as a pair without value.
 //
+// Lines end in LF or CR LF; a line longer than 32767 characters is read in
+// pieces, each counted as a line of its own.
+//
 // The parser never throws: failures are result codes with the message in
 // errorText. Result codes: 1 record closed by ";", 2 end of file (the file is
 // closed), -1 not initialised or missing file name, -2 syntax error, any
@@ -167,7 +170,7 @@ struct ParseContext {
 };
 
 // Reads the next keyword(value) pair, one per call, from lines of at most
-// 1023 characters (longer lines arrive in pieces). keywordLength counts the
+// 1023 characters (longer lines arrive in pieces) that end in LF or CR LF. keywordLength counts the
 // keyword and its "(" when a value list opens; value/valueLength give the
 // value without surrounding blanks (value null when there is none). A ")"
 // that closes no parenthesis is part of the keyword.

@@ -49,10 +49,18 @@ std::string Format(const std::vector<ExpectedPair>& pairs) {
 
 // ---- records from generated files of known content ----
 
+// Replaces every line feed with CR LF.
+std::string WithCrLf(const std::string& text) {
+    std::string out;
+    for (char c : text) out += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return out;
+}
+
 void CheckGenerated(ParamStyle style, unsigned seed) {
     configtest::ParamsGenerator generator(seed, style);
     const auto generated = generator.Generate(12);
-    ParserOver p(generated.text);
+    // Odd seeds read the same text with CR LF line ends.
+    ParserOver p(seed % 2 == 0 ? generated.text : WithCrLf(generated.text));
     for (size_t r = 0; r < generated.records.size(); ++r) {
         const bool last = r + 1 == generated.records.size();
         const int expected = last && !generated.lastRecordClosed ? 2 : 1;

@@ -36,7 +36,7 @@ private:
 // ---- ParseParenStyle ----
 
 TEST(PlainParen, PairsCountTheParenthesisInTheKeywordLength) {
-    ContextOver c("name(a b) size(3)\n next( spaced\t)\n");
+    ContextOver c("name(a b) size(3)\r\n next( spaced\t)\n");
     ASSERT_EQ(ParseParenStyle(&c.context), 0);
     EXPECT_EQ(c.Pair(), "name(|a b");
     EXPECT_EQ(c.context.valueLength, 3);
