@@ -84,7 +84,7 @@ void Rc2CbcDecrypt(unsigned char* data, size_t n, EncryptContext* ctx) {
     uint16_t key[64];
     std::memcpy(key, ctx->keySchedule1, sizeof key);
     unsigned char chain[kBlockSize];
-    unsigned char saved[kBlockSize];
+    unsigned char saved[kBlockSize] = {};
     std::memcpy(chain, ctx->chain, kBlockSize);
     for (size_t i = 0; i < n; i += kBlockSize) {
         unsigned char* block = data + i;
