@@ -64,24 +64,15 @@ TEST(KR_HASH, AbcGivesThePublishedDigests) {
     EXPECT_EQ(Hex(sha1.GetDigest(), 20), "a9993e364706816aba3e25717850c26c9cd0d89d");
 }
 
-TEST(KR_HASH, AgreesWithLibcryptoOnRandomInputsInPieces) {
-    for (size_t length : {0, 1, 55, 56, 64, 999, 1000, 1001, 2500, 70000}) {
-        std::vector<unsigned char> data = RandomBytes(length, static_cast<unsigned>(length));
-        for (size_t piece : {size_t{1}, size_t{7}, size_t{1000}, size_t{100000}}) {
-            if (length > 5000 && piece < 1000) continue;
-            EXPECT_EQ(Hash(2, nullptr, data, piece), Oracle(EVP_md5(), data)) << length;
-            EXPECT_EQ(Hash(5, nullptr, data, piece), Oracle(EVP_sha1(), data)) << length;
-        }
-    }
-}
-
-TEST(KR_HASH, TableEqualsHashingTheTranslatedCopy) {
+TEST(KR_HASH, AgreesWithLibcryptoWithAndWithoutTable) {
     unsigned char table[256];
     std::mt19937 random(99);
     for (auto& entry : table) entry = static_cast<unsigned char>(random());
     unsigned char identity[256];
     std::iota(identity, identity + 256, 0);
-    for (size_t length : {1, 999, 1000, 1001, 2500, 4096}) {
+    // A table hashes like the translated copy; no table or an identity table
+    // like the input itself. Inputs come in one piece or in pieces of 333.
+    for (size_t length : {0, 1, 55, 56, 64, 999, 1000, 1001, 2500, 70000}) {
         std::vector<unsigned char> data = RandomBytes(length, static_cast<unsigned>(length) + 1);
         std::vector<unsigned char> translated(data.size());
         for (size_t i = 0; i < data.size(); ++i) translated[i] = table[data[i]];
@@ -90,23 +81,19 @@ TEST(KR_HASH, TableEqualsHashingTheTranslatedCopy) {
             EXPECT_EQ(Hash(algorithm, table, data, length), Oracle(md, translated)) << length;
             EXPECT_EQ(Hash(algorithm, table, data, 333), Oracle(md, translated)) << length;
             EXPECT_EQ(Hash(algorithm, identity, data, length), Oracle(md, data)) << length;
+            EXPECT_EQ(Hash(algorithm, nullptr, data, 333), Oracle(md, data)) << length;
         }
         // The caller's input is not changed by the translation.
         EXPECT_EQ(data, RandomBytes(length, static_cast<unsigned>(length) + 1));
     }
-}
-
-TEST(KR_HASH, NonPositiveLengthsAddNothing) {
-    unsigned char table[256];
-    std::iota(table, table + 256, 0);
-    unsigned char abc[] = {'a', 'b', 'c'};
+    // Lengths below 1 add nothing, with or without a table.
     for (unsigned char* t : {static_cast<unsigned char*>(nullptr), table}) {
         KR_HASH hash(2, t);
+        unsigned char abc[] = {'a', 'b', 'c'};
         hash.Update(abc, 0);
         hash.Update(abc, -5);
-        hash.Update(abc, 3);
         hash.Final();
-        EXPECT_EQ(Hex(hash.GetDigest(), 16), "900150983cd24fb0d6963f7d28e17f72");
+        EXPECT_EQ(Hex(hash.GetDigest(), 16), "d41d8cd98f00b204e9800998ecf8427e");
     }
 }
 

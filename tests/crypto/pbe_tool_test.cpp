@@ -44,20 +44,18 @@ TEST(KrtoolPbe, ReportsBadUsageAndBadData) {
     testutil::TempDir dir;
     testutil::WriteFile(dir.File("password"), "pw");
     testutil::WriteFile(dir.File("junk"), "0123456789");
-    const std::string tool = KRTOOL_PATH;
-    const std::string passwordFile = " --password-file " + dir.File("password");
-    EXPECT_EQ(testutil::Run(tool + " pbe encrypt /dev/null 2>/dev/null").status, 2);
-    EXPECT_EQ(testutil::Run(tool + " pbe scramble" + passwordFile + " 2>/dev/null").status, 2);
-    EXPECT_EQ(testutil::Run(tool + " pbe encrypt" + passwordFile + " --iterations 0 " +
-                            dir.File("junk") + " 2>/dev/null")
-                  .status,
-              2);
-    EXPECT_EQ(testutil::Run(tool + " pbe decrypt" + passwordFile + " " + dir.File("junk") +
-                            " 2>/dev/null")
-                  .status,
-              1);
-    EXPECT_EQ(testutil::Run(tool + " pbe encrypt" + passwordFile + " /dev/null 2>/dev/null").status,
-              1);
+    const std::string run = std::string(KRTOOL_PATH) + " pbe ";
+    const std::string password = " --password-file " + dir.File("password") + " ";
+    const std::pair<std::string, int> cases[] = {
+        {"encrypt /dev/null", 2},    // no password file
+        {"scramble" + password, 2},  // unknown mode
+        {"encrypt" + password + "--iterations 0 " + dir.File("junk"), 2},
+        {"decrypt" + password + dir.File("junk"), 1},  // not encrypted data
+        {"encrypt" + password + "/dev/null", 1},       // empty message
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(testutil::Run(run + c.first + " 2>/dev/null").status, c.second) << c.first;
+    }
 }
 
 }  // namespace
