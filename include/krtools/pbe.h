@@ -59,8 +59,10 @@ public:
     // Checks the message and password (-1 to -4, "KR_PBE::Decrypt"), decodes
     // a message that begins with "M" from Base64, then decrypts; the
     // identifier may be pbeWithMD5AndDES-CBC or pbeWithSHA1AndDES-CBC and
-    // carries the salt and the iteration count. A wrong password usually
-    // shows as the toolkit's KM_ERROR_DECRYPT from "B_DecryptFinal".
+    // carries the salt and the iteration count (the toolkit refuses counts
+    // above KM_PBE_MAX_ITERATIONS with KM_ERROR_DATA, "B_SetAlgorithmInfo").
+    // A wrong password usually shows as the toolkit's KM_ERROR_DECRYPT from
+    // "B_DecryptFinal".
     void Decrypt();
 
     // The result of the last Encrypt or Decrypt, valid until the next one or
