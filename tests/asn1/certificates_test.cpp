@@ -27,34 +27,16 @@ struct ParsedLine {
 
 // Identifier class and number of asn1parse's tag name.
 bool TagOfName(const std::string& name, int& tagClass, int& tagNumber) {
+    // clang-format off
     static const std::map<std::string, int> universal = {
-        {"EOC", 0},
-        {"BOOLEAN", 1},
-        {"INTEGER", 2},
-        {"BIT STRING", 3},
-        {"OCTET STRING", 4},
-        {"NULL", 5},
-        {"OBJECT", 6},
-        {"OBJECT DESCRIPTOR", 7},
-        {"EXTERNAL", 8},
-        {"REAL", 9},
-        {"ENUMERATED", 10},
-        {"UTF8STRING", 12},
-        {"SEQUENCE", 16},
-        {"SET", 17},
-        {"NUMERICSTRING", 18},
-        {"PRINTABLESTRING", 19},
-        {"T61STRING", 20},
-        {"VIDEOTEXSTRING", 21},
-        {"IA5STRING", 22},
-        {"UTCTIME", 23},
-        {"GENERALIZEDTIME", 24},
-        {"GRAPHICSTRING", 25},
-        {"VISIBLESTRING", 26},
-        {"GENERALSTRING", 27},
-        {"UNIVERSALSTRING", 28},
-        {"BMPSTRING", 30},
-    };
+        {"EOC", 0}, {"BOOLEAN", 1}, {"INTEGER", 2}, {"BIT STRING", 3}, {"OCTET STRING", 4},
+        {"NULL", 5}, {"OBJECT", 6}, {"OBJECT DESCRIPTOR", 7}, {"EXTERNAL", 8}, {"REAL", 9},
+        {"ENUMERATED", 10}, {"UTF8STRING", 12}, {"SEQUENCE", 16}, {"SET", 17},
+        {"NUMERICSTRING", 18}, {"PRINTABLESTRING", 19}, {"T61STRING", 20},
+        {"VIDEOTEXSTRING", 21}, {"IA5STRING", 22}, {"UTCTIME", 23}, {"GENERALIZEDTIME", 24},
+        {"GRAPHICSTRING", 25}, {"VISIBLESTRING", 26}, {"GENERALSTRING", 27},
+        {"UNIVERSALSTRING", 28}, {"BMPSTRING", 30}};
+    // clang-format on
     static const std::regex tagged(R"((cont|appl|priv) \[ *(\d+) *\])");
     std::smatch m;
     if (std::regex_match(name, m, tagged)) {
