@@ -3,7 +3,7 @@ include(CMakePackageConfigHelpers)
 install(DIRECTORY include/krtools DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
         FILES_MATCHING PATTERN "*.h")
 install(DIRECTORY krmepit/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/krmepit
-        FILES_MATCHING PATTERN "*.h" PATTERN "libctx.h" EXCLUDE)
+        FILES_MATCHING PATTERN "*.h" PATTERN "libctx.h" EXCLUDE PATTERN "*_internal.h" EXCLUDE)
 
 set(kr_install_targets krtools_shared krtools_static)
 get_target_property(kr_mepit_type krmepit_shared TYPE)
