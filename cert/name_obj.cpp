@@ -55,9 +55,9 @@ std::string ReducedBmp(const unsigned char* value, unsigned int length) {
 // Stores a parsed AVA in its field: the first of each type wins, the first
 // two street addresses are kept in ascending byte order.
 void PlaceInField(TIPEM_NAME_OBJ& name, const TIPEM_NAME_AVA& ava) {
-    for (const FieldSpec& spec : kSingleFields) {
-        if (SameType(ava, spec.type, spec.typeLen)) {
-            TIPEM_NAME_AVA& field = name.*spec.field;
+    for (const FieldSpec& rule : kSingleFields) {
+        if (SameType(ava, rule.type, rule.typeLen)) {
+            TIPEM_NAME_AVA& field = name.*rule.field;
             if (field.size() == 0) field = ava;
             return;
         }
@@ -118,7 +118,7 @@ TIPEM_NAME_OBJ& TIPEM_NAME_OBJ::operator=(TIPEM_NAME_OBJ&& other) noexcept {
     der = other.der;
     derLen = other.derLen;
     nameObject = other.nameObject;
-    for (const FieldSpec& spec : kFields) this->*spec.field = other.*spec.field;
+    for (const FieldSpec& rule : kFields) this->*rule.field = other.*rule.field;
     avaList = std::move(other.avaList);
     other.der = nullptr;
     other.derLen = 0;
@@ -140,15 +140,15 @@ void TIPEM_NAME_OBJ::Destroy() {
 
 void TIPEM_NAME_OBJ::Flush() {
     avaList.clear();
-    for (const FieldSpec& spec : kFields) (this->*spec.field).Clear();
+    for (const FieldSpec& rule : kFields) (this->*rule.field).Clear();
 }
 
 void TIPEM_NAME_OBJ::BuildDistinguishedName() {
     ResetNameObject(nameObject);
-    for (const FieldSpec& spec : kFields) {
-        const TIPEM_NAME_AVA& field = this->*spec.field;
+    for (const FieldSpec& rule : kFields) {
+        const TIPEM_NAME_AVA& field = this->*rule.field;
         if (field.size() == 0) continue;
-        Check(AddNameAVA(nullptr, nameObject, spec.type, spec.typeLen, spec.tag,
+        Check(AddNameAVA(nullptr, nameObject, rule.type, rule.typeLen, rule.tag,
                          reinterpret_cast<const unsigned char*>(field.value.data()),
                          static_cast<unsigned int>(field.value.size()), 1, nullptr),
               "AddNameAVA");

@@ -171,6 +171,49 @@ TEST(CertBundle, NamesParseIntoFieldsByFirstOccurrence) {
     }
 }
 
+bool GeneralizedBefore2050(const ASN1_TIME* time) {
+    struct tm broken {};
+    return ASN1_STRING_type(time) == V_ASN1_GENERALIZEDTIME && ASN1_TIME_to_tm(time, &broken) &&
+           broken.tm_year + 1900 < 2050;
+}
+
+// The fields of every bundle certificate build the same certificate again.
+// Validity travels in seconds and is written as UTCTime through 2049, so a
+// certificate that uses GeneralizedTime for such dates differs there only.
+TEST(CertBundle, FieldsRebuildEveryCertificate) {
+    int exact = 0;
+    for (const auto& cert : Bundle()) {
+        SCOPED_TRACE(cert.file);
+        std::string der = cert.der;
+        TIPEM_CERT_OBJ original;
+        original.Set(reinterpret_cast<unsigned char*>(&der[0]), static_cast<int>(der.size()));
+        original.Fields();
+        TIPEM_CERT_OBJ rebuilt;
+        rebuilt.Set(&original.fields);
+        rebuilt.GetDER();
+        const std::string again = certtest::AsString(rebuilt.der, rebuilt.derLen);
+        if (again == cert.der) {
+            ++exact;
+            continue;
+        }
+        certtest::X509Ptr before = certtest::ParseX509(cert.der);
+        certtest::X509Ptr after = certtest::ParseX509(again);
+        ASSERT_TRUE(after);
+        EXPECT_TRUE(GeneralizedBefore2050(X509_get0_notBefore(before.get())));
+        EXPECT_EQ(
+            ASN1_TIME_compare(X509_get0_notBefore(before.get()), X509_get0_notBefore(after.get())),
+            0);
+        EXPECT_EQ(
+            ASN1_TIME_compare(X509_get0_notAfter(before.get()), X509_get0_notAfter(after.get())),
+            0);
+        EXPECT_EQ(
+            X509_NAME_cmp(X509_get_subject_name(before.get()), X509_get_subject_name(after.get())),
+            0);
+        EXPECT_EQ(again.size() + 4, cert.der.size());
+    }
+    EXPECT_GE(exact + 2, static_cast<int>(Bundle().size()));
+}
+
 TEST(CertBundle, ListFromConcatenatedBundleSelectsEachCertificateInOrder) {
     std::string all;
     for (const auto& cert : Bundle()) all += cert.der;

@@ -2,31 +2,32 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include "krtools/cert.h"
 
 namespace {
 
-NameStructEntry E(const char* text) {
-    return NameStructEntry{const_cast<char*>(text), static_cast<int32_t>(std::strlen(text))};
+NameStructEntry E(const char* text, int32_t length = -1) {
+    return NameStructEntry{const_cast<char*>(text),
+                           length >= 0 ? length : static_cast<int32_t>(std::strlen(text))};
 }
 
-std::string LongName(TIPEM_NAME_OBJ& name, int outLen = 256, std::string* cn = nullptr) {
-    std::string out(static_cast<size_t>(outLen), 'X');
-    char cnOut[64];
-    std::memset(cnOut, 'X', sizeof cnOut);
-    name.BuildLongName(&out[0], outLen, cn ? cnOut : nullptr, sizeof cnOut);
+// BuildLongName into buffers pre-filled with 'X': both are zero-filled
+// first, so no 'X' may remain.
+std::string LongName(TIPEM_NAME_OBJ& name, int outLen, std::string* cn = nullptr, int cnLen = 64) {
+    std::string out(static_cast<size_t>(outLen), 'X'), cnOut(static_cast<size_t>(cnLen), 'X');
+    name.BuildLongName(&out[0], outLen, cn ? &cnOut[0] : nullptr, cnLen);
+    EXPECT_EQ(out.find('X'), std::string::npos);
     if (cn) {
-        // The buffer is zero-filled before writing: no 'X' may remain.
-        for (char c : cnOut) EXPECT_NE(c, 'X');
-        *cn = cnOut;
+        EXPECT_EQ(cnOut.find('X'), std::string::npos);
+        *cn = cnOut.c_str();
     }
-    for (char c : out) EXPECT_NE(c, 'X');
     return out.c_str();
 }
 
-TEST(BuildLongName, WorkedExampleCutsAndOrdersComponents) {
+TEST(BuildLongName, WorkedExampleInBothForms) {
     TIPEM_NAME_OBJ name;
     name.country = "USA";
     name.organization = "Acme";
@@ -42,75 +43,61 @@ TEST(BuildLongName, WorkedExampleCutsAndOrdersComponents) {
     EXPECT_EQ(LongName(name, 256, &cn),
               "US.Acme.Gateway One.Sales.Elm St.Main St.Springfield.IL.627");
     EXPECT_EQ(cn, "Gateway One");
-
-    NameStruct record{E("USA"),         E("IL"), E("Springfield"), E("Acme"),   E("Sales"),
-                      E("Gateway One"), E(""),   E("Main St"),     E("Elm St"), E("627")};
+    NameStruct record{E("USA"),         E("IL"),  E("Springfield"), E("Acme"),   E("Sales"),
+                      E("Gateway One"), E("", 0), E("Main St"),     E("Elm St"), E("627")};
     char out[256];
     NameStructToLongName(out, &record);
     EXPECT_STREQ(out, "USA.Acme.Gateway One.Sales.Elm St.Main St.Springfield.IL.627");
 }
 
-TEST(BuildLongName, EmptyFieldsGiveEmptyOutputs) {
-    TIPEM_NAME_OBJ name;
-    std::string cn;
-    EXPECT_EQ(LongName(name, 16, &cn), "");
-    EXPECT_EQ(cn, "");
-}
-
-TEST(BuildLongName, WidthsAreThirtyElevenAndTwo) {
-    TIPEM_NAME_OBJ name;
+TEST(BuildLongName, WidthsOrderAndCutting) {
     const std::string forty(40, 'c');
-    name.commonName = forty.c_str();
-    std::string cn;
-    EXPECT_EQ(LongName(name, 256, &cn), forty.substr(0, 30));
-    EXPECT_EQ(cn, forty.substr(0, 30));
-    name.commonName = "";
-    name.postalCode = "123456789012345";
-    name.title = "Chief";
-    EXPECT_EQ(LongName(name), "Chief.12345678901");
-}
-
-TEST(BuildLongName, TitleSitsBetweenCommonNameAndUnit) {
+    struct Case {
+        std::function<void(TIPEM_NAME_OBJ&)> fill;
+        int outLen;
+        std::string longName, commonName;
+    };
+    const Case cases[] = {
+        {[](TIPEM_NAME_OBJ&) {}, 16, "", ""},
+        {[&](TIPEM_NAME_OBJ& n) { n.commonName = forty.c_str(); }, 64, forty.substr(0, 30),
+         forty.substr(0, 30)},
+        {[](TIPEM_NAME_OBJ& n) { n.postalCode = "123456789012345"; }, 64, "12345678901", ""},
+        {[](TIPEM_NAME_OBJ& n) {
+             n.commonName = "CN";
+             n.title = "T";
+             n.orgUnit = "OU";
+         },
+         64, "CN.T.OU", "CN"},
+        {[](TIPEM_NAME_OBJ& n) {
+             n.streetAddress1 = "B";
+             n.streetAddress2 = "A";
+         },
+         64, "A.B", ""},
+        {[](TIPEM_NAME_OBJ& n) {
+             n.streetAddress1 = "B";
+             n.streetAddress2 = "B";
+         },
+         64, "B.B", ""},
+        {[](TIPEM_NAME_OBJ& n) { n.streetAddress2 = "Only"; }, 64, "Only", ""},
+        {[](TIPEM_NAME_OBJ& n) {
+             n.organization = "Organisation";
+             n.commonName = "Common";
+         },
+         10, "Organisat", "Common"},
+        {[](TIPEM_NAME_OBJ& n) { n.organization = "Organisation"; }, 1, "", ""},
+    };
+    for (const Case& c : cases) {
+        TIPEM_NAME_OBJ name;
+        c.fill(name);
+        std::string cn;
+        EXPECT_EQ(LongName(name, c.outLen, &cn), c.longName);
+        EXPECT_EQ(cn, c.commonName);
+    }
     TIPEM_NAME_OBJ name;
-    name.commonName = "CN";
-    name.title = "T";
-    name.orgUnit = "OU";
-    EXPECT_EQ(LongName(name), "CN.T.OU");
-}
-
-TEST(BuildLongName, StreetAddressesAreSortedAndEqualOnesRepeat) {
-    TIPEM_NAME_OBJ name;
-    name.streetAddress1 = "B";
-    name.streetAddress2 = "A";
-    EXPECT_EQ(LongName(name), "A.B");
-    name.streetAddress2 = "B";
-    EXPECT_EQ(LongName(name), "B.B");
-    name.streetAddress1 = "";
-    EXPECT_EQ(LongName(name), "B");
-    name.streetAddress1 = "Main";
-    name.streetAddress2 = "Ma";  // a proper prefix sorts first
-    EXPECT_EQ(LongName(name), "Ma.Main");
-
-    NameStruct record{};
-    record.streetAddress1 = E("B");
-    record.streetAddress2 = E("A");
-    char out[64];
-    NameStructToLongName(out, &record);
-    EXPECT_STREQ(out, "A.B");
-}
-
-TEST(BuildLongName, ShortBuffersCutSilently) {
-    TIPEM_NAME_OBJ name;
-    name.organization = "Organisation";
     name.commonName = "Common";
     std::string cn;
-    EXPECT_EQ(LongName(name, 10, &cn), "Organisat");
-    EXPECT_EQ(LongName(name, 1), "");
-    char tiny[4];
-    char out[64];
-    name.BuildLongName(out, sizeof out, tiny, sizeof tiny);
-    EXPECT_STREQ(tiny, "Com");
-    EXPECT_STREQ(out, "Organisation.Common");
+    LongName(name, 64, &cn, 4);
+    EXPECT_EQ(cn, "Com");
 }
 
 TEST(BuildLongName, ThreeArgumentFormParsesTheGivenName) {
@@ -126,33 +113,29 @@ TEST(BuildLongName, ThreeArgumentFormParsesTheGivenName) {
     EXPECT_EQ(name.emailAddress.value, "x@y.z");
 }
 
-TEST(NameStructToLongName, AbsentEntriesLeaveNoTrace) {
-    NameStruct record{};
-    char out[64] = "junk";
-    NameStructToLongName(out, &record);
-    EXPECT_STREQ(out, "");
-    record.postalCode = E("99");
-    record.country = NameStructEntry{const_cast<char*>("XX"), 0};  // length 0: absent
-    NameStructToLongName(out, &record);
-    EXPECT_STREQ(out, "99");
-}
-
-TEST(NameStructToLongName, StreetOrderUsesTheGivenLengthsWithoutReadingPastNul) {
-    NameStruct record{};
-    // Equal first min(len) octets: the shorter length first.
-    record.streetAddress1 = NameStructEntry{const_cast<char*>("Abcd"), 4};
-    record.streetAddress2 = NameStructEntry{const_cast<char*>("Ab"), 2};
-    char out[64];
-    NameStructToLongName(out, &record);
-    EXPECT_STREQ(out, "Ab.Abcd");
-    // Lengths far beyond the texts: the comparison stops at the NUL.
-    record.streetAddress1 = NameStructEntry{const_cast<char*>("Zed"), 1000000};
-    record.streetAddress2 = NameStructEntry{const_cast<char*>("Zed"), 999999};
-    NameStructToLongName(out, &record);
-    EXPECT_STREQ(out, "Zed.Zed");
-    record.streetAddress2 = NameStructEntry{const_cast<char*>("Ze"), 1000000};
-    NameStructToLongName(out, &record);
-    EXPECT_STREQ(out, "Ze.Zed");
+TEST(NameStructToLongName, PresenceAndStreetOrderNeverReadPastNul) {
+    struct Case {
+        NameStructEntry street1, street2, postalCode;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {E("", 0), E("", 0), E("", 0), ""},
+        {E("B"), E("A"), E("", 0), "A.B"},
+        {E("Abcd"), E("Ab"), E("", 0), "Ab.Abcd"},  // equal prefix: shorter length first
+        {E("Zed", 1000000), E("Zed", 999999), E("99"), "Zed.Zed.99"},
+        {E("Zed", 1000000), E("Ze", 1000000), E("", 0), "Ze.Zed"},
+        {NameStructEntry{const_cast<char*>("Zed"), -5}, E("Abc"), E("", 0), "Zed.Abc"},
+        {E("XX", 0), E("", 0), E("99"), "99"},
+    };
+    for (const Case& c : cases) {
+        NameStruct record{};
+        record.streetAddress1 = c.street1;
+        record.streetAddress2 = c.street2;
+        record.postalCode = c.postalCode;
+        char out[64] = "junk";
+        NameStructToLongName(out, &record);
+        EXPECT_STREQ(out, c.expected);
+    }
 }
 
 TEST(NameStructToLongName, BoundedFormGivesTheSameTextOrCutsIt) {
