@@ -11,11 +11,11 @@
 
 namespace {
 
+using streamtest::Piped;
 using streamtest::Python;
 using streamtest::RandomBytes;
 using streamtest::RandomCuts;
 using streamtest::RunStage;
-using streamtest::Sink;
 
 std::string Encode(const std::string& data, const std::vector<size_t>& cuts = {}) {
     return RunStage(new KRFilterQuotedPrintable, data, cuts);
@@ -95,41 +95,34 @@ TEST(KRFilterQuotedPrintable, EveryCuttingGivesTheSameText) {
 }
 
 TEST(KRFilterQuotedPrintable, RefusedOutputIsKeptAndSentFirst) {
-    KRFilterContainer container;
-    container.AddProcess(new KRFilterQuotedPrintable);
-    Sink sink;
-    sink.Attach(container);
-    EXPECT_EQ(container.Update("", 0), 0);
-    EXPECT_EQ(sink.pieces, 0);
-    sink.refuse = 5;
-    EXPECT_EQ(container.Update("a b", 3), 5);
-    EXPECT_EQ(container.Update("=", 1), 5);
-    sink.refuse = 0;
-    EXPECT_EQ(container.Update("c", 1), 0);
-    EXPECT_EQ(sink.pieces, 1);
-    EXPECT_EQ(sink.text, "a=20b=3Dc");
-    sink.refuse = 6;
-    container.Update("d", 1);
-    EXPECT_EQ(container.Final(), 6);
-    sink.refuse = 0;
-    KRStreamProcess* filter = container.GetFirstProcess();
-    EXPECT_EQ(filter->Final(), 0);
-    EXPECT_EQ(sink.text, "a=20b=3Dcd");
+    Piped piped(new KRFilterQuotedPrintable);
+    EXPECT_EQ(piped.Update(""), 0);
+    EXPECT_EQ(piped.sink.pieces, 0);
+    piped.sink.refuse = 5;
+    EXPECT_EQ(piped.Update("a b"), 5);
+    EXPECT_EQ(piped.Update("="), 5);
+    piped.sink.refuse = 0;
+    EXPECT_EQ(piped.Update("c"), 0);
+    EXPECT_EQ(piped.sink.pieces, 1);
+    EXPECT_EQ(piped.sink.text, "a=20b=3Dc");
+    piped.sink.refuse = 6;
+    piped.Update("d");
+    EXPECT_EQ(piped.chain.Final(), 6);
+    piped.sink.refuse = 0;
+    EXPECT_EQ(piped.chain.GetFirstProcess()->Final(), 0);
+    EXPECT_EQ(piped.sink.text, "a=20b=3Dcd");
 }
 
 TEST(KRFilterQuotedPrintable, ResetRestartsTheColumn) {
-    KRFilterContainer container;
-    container.AddProcess(new KRFilterQuotedPrintable);
-    Sink sink;
-    sink.Attach(container);
-    std::string seventy(70, 'A');
-    container.Update(seventy.data(), 70);
-    container.Final();
-    EXPECT_EQ(container.ResetFilters(), 0);
-    container.Update(seventy.data(), 70);
-    EXPECT_EQ(sink.text, seventy + seventy);
-    container.Update("BB", 2);
-    EXPECT_EQ(sink.text, seventy + seventy + "BB=\r\n");
+    Piped piped(new KRFilterQuotedPrintable);
+    const std::string seventy(70, 'A');
+    piped.Update(seventy);
+    piped.chain.Final();
+    EXPECT_EQ(piped.chain.ResetFilters(), 0);
+    piped.Update(seventy);
+    EXPECT_EQ(piped.sink.text, seventy + seventy);
+    piped.Update("BB");
+    EXPECT_EQ(piped.sink.text, seventy + seventy + "BB=\r\n");
 }
 
 TEST(KRUnfilterQuotedPrintable, DecodesEscapesAndSoftBreaks) {
@@ -158,16 +151,13 @@ TEST(KRUnfilterQuotedPrintable, CutOffEscapesAtThePieceEnd) {
 }
 
 TEST(KRUnfilterQuotedPrintable, PassesEmptyPiecesOn) {
-    KRFilterContainer container;
-    container.AddProcess(new KRUnfilterQuotedPrintable);
-    Sink sink;
-    sink.Attach(container);
-    EXPECT_EQ(container.Update("=\r\n", 3), 0);
-    EXPECT_EQ(container.Update("", 0), 0);
-    EXPECT_EQ(sink.pieces, 2);
-    EXPECT_EQ(sink.text, "");
-    EXPECT_EQ(container.Final(), 0);
-    EXPECT_EQ(sink.ends, 1);
+    Piped piped(new KRUnfilterQuotedPrintable);
+    EXPECT_EQ(piped.Update("=\r\n"), 0);
+    EXPECT_EQ(piped.Update(""), 0);
+    EXPECT_EQ(piped.sink.pieces, 2);
+    EXPECT_EQ(piped.sink.text, "");
+    EXPECT_EQ(piped.chain.Final(), 0);
+    EXPECT_EQ(piped.sink.ends, 1);
 }
 
 TEST(KRUnfilterQuotedPrintable, ReadsQuopriAndOurOwnOutput) {
@@ -192,15 +182,11 @@ TEST(KRUnfilterQuotedPrintable, ReadsQuopriAndOurOwnOutput) {
 TEST(QuotedPrintableFilters, DescribeThemselves) {
     KRFilterQuotedPrintable encoder;
     KRUnfilterQuotedPrintable decoder;
-    EXPECT_EQ(encoder.GetDescription(), "Quoted Printable");
-    EXPECT_EQ(decoder.GetDescription(), "Quoted Printable");
-    EXPECT_EQ(encoder.GetFilterType(), 4u);
-    EXPECT_EQ(decoder.GetFilterType(), 4u);
-    EXPECT_EQ(decoder.Reset(), 0);
-    KRFilterQuotedPrintable copy(encoder);
-    KRUnfilterQuotedPrintable decoderCopy(decoder);
-    EXPECT_EQ(copy.GetContainer(), nullptr);
-    EXPECT_EQ(decoderCopy.GetNextProcess(), nullptr);
+    for (KRFilter* filter : {static_cast<KRFilter*>(&encoder), static_cast<KRFilter*>(&decoder)}) {
+        EXPECT_EQ(filter->GetDescription(), "Quoted Printable");
+        EXPECT_EQ(filter->GetFilterType(), 4u);
+        EXPECT_EQ(filter->Reset(), 0);
+    }
 }
 
 }  // namespace

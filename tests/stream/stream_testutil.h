@@ -68,6 +68,17 @@ struct Sink {
     }
 };
 
+// A filter container holding one stage, writing into a Sink.
+struct Piped {
+    KRFilterContainer chain;
+    Sink sink;
+    explicit Piped(KRFilter* stage) {
+        chain.AddProcess(stage);
+        sink.Attach(chain);
+    }
+    int Update(const std::string& text) { return chain.Update(text.data(), int(text.size())); }
+};
+
 // Feeds `input` through a fresh container holding `stage`, cut at `cuts`
 // (ascending offsets), then Final. Returns the output; `finalResult` gets
 // Final's status.

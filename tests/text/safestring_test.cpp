@@ -48,40 +48,23 @@ TEST(SafeString, AppendAndConcatenateEveryKindOfText) {
     const SafeString constOther("O");
 
     SafeString value("v");
-    value += other;
-    value += constOther;
-    value += mutableChars;
-    value += "C";
-    value += mutableText;
+    ((((value += other) += constOther) += mutableChars) += "C") += mutableText;
     value += constText;
     EXPECT_EQ(value.stl_str(), "voOcCsS");
 
     const SafeString base("b");
-    EXPECT_EQ((base + other).stl_str(), "bo");
-    EXPECT_EQ((base + constOther).stl_str(), "bO");
-    EXPECT_EQ((base + mutableChars).stl_str(), "bc");
-    EXPECT_EQ((base + "C").stl_str(), "bC");
-    EXPECT_EQ((base + mutableText).stl_str(), "bs");
-    EXPECT_EQ((base + constText).stl_str(), "bS");
+    EXPECT_EQ((base + other + constOther + mutableChars + "C" + mutableText + constText).stl_str(),
+              "boOcCsS");
     EXPECT_EQ(base.stl_str(), "b");
-
-    EXPECT_EQ((mutableChars + other).stl_str(), "co");
-    EXPECT_EQ(("C" + other).stl_str(), "Co");
-    EXPECT_EQ((mutableText + other).stl_str(), "so");
-    EXPECT_EQ((constText + other).stl_str(), "So");
-    EXPECT_EQ((mutableChars + constOther).stl_str(), "cO");
-    EXPECT_EQ(("C" + constOther).stl_str(), "CO");
-    EXPECT_EQ((mutableText + constOther).stl_str(), "sO");
-    EXPECT_EQ((constText + constOther).stl_str(), "SO");
+    EXPECT_EQ((mutableChars + other).stl_str() + ("C" + constOther).stl_str() +
+                  (mutableText + other).stl_str() + (constText + constOther).stl_str(),
+              "coCOsoSO");
 
     // Plain std::string expressions keep their meaning next to SafeString.
-    std::string plain = mutableText + "x" + constText;
-    EXPECT_EQ(plain, "sxS");
+    EXPECT_EQ(mutableText + "x" + constText, "sxS");
 
-    SafeString copy(value);
-    copy += "!";
     SafeString assigned("z");
-    assigned = copy;
+    assigned = SafeString(value) += "!";
     EXPECT_EQ(assigned.stl_str(), "voOcCsS!");
     EXPECT_EQ(value.stl_str(), "voOcCsS");
 }
