@@ -30,6 +30,28 @@ void RegisterCacheRelease() {
     (void)release;
 }
 
+void ElementReleaser::Flush() {
+#ifndef KR_ASN1_HEAP_ONLY
+    if (head_ == nullptr) return;
+    ElementCache& cache = threadElementCache;
+    if (!cache.releaseRegistered) RegisterCacheRelease();
+    const size_t room = cache.count < kMaxCachedElements ? kMaxCachedElements - cache.count : 0;
+    if (count_ <= room) {
+        tail_->next = cache.head;
+        cache.head = head_;
+        cache.count += count_;
+    } else {
+        while (head_ != nullptr) {
+            FreeElement* next = head_->next;
+            ReleaseElementBlock(head_);
+            head_ = next;
+        }
+    }
+    head_ = tail_ = nullptr;
+    count_ = 0;
+#endif
+}
+
 }  // namespace krasn1
 
 void* KR_ASN1_ELEMENT::operator new(size_t size, const std::nothrow_t&) noexcept {

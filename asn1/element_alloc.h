@@ -39,7 +39,9 @@ struct ElementCache {
     bool releaseRegistered;
 };
 
-extern thread_local ElementCache threadElementCache __attribute__((tls_model("initial-exec")));
+// __thread rather than thread_local: constant-initialised, so no per-access
+// initialisation call.
+extern __thread ElementCache threadElementCache __attribute__((tls_model("initial-exec")));
 
 // Arranges for the calling thread's list to be emptied at thread exit.
 void RegisterCacheRelease();
@@ -85,6 +87,38 @@ inline void ReleaseElement(KR_ASN1_ELEMENT* element) {
     element->~KR_ASN1_ELEMENT();
     ReleaseElementBlock(element);
 }
+
+// Releases many elements: their blocks are collected in a local list and
+// handed to the thread's list in one step when the releaser goes away.
+class ElementReleaser {
+public:
+    ElementReleaser() = default;
+    ~ElementReleaser() { Flush(); }
+    ElementReleaser(const ElementReleaser&) = delete;
+    ElementReleaser& operator=(const ElementReleaser&) = delete;
+
+    void Release(KR_ASN1_ELEMENT* element) {
+        element->~KR_ASN1_ELEMENT();
+#ifndef KR_ASN1_HEAP_ONLY
+        void* raw = element;
+        FreeElement* block = ::new (raw) FreeElement{head_};
+        if (head_ == nullptr) tail_ = block;
+        head_ = block;
+        ++count_;
+#else
+        ::operator delete(static_cast<void*>(element));
+#endif
+    }
+
+private:
+    // Moves the collected blocks to the thread's list, as many as it may
+    // hold, and the others back to the heap.
+    void Flush();
+
+    FreeElement* head_ = nullptr;
+    FreeElement* tail_ = nullptr;
+    size_t count_ = 0;
+};
 
 }  // namespace krasn1
 

@@ -57,27 +57,25 @@ void KR_ASN1_STRUCTURE::Decode() {
 }
 
 // Post-order walk over the links: descend to the first element without a
-// child, release it, go on with its sibling or, at the end of a chain, with
-// its parent (whose child link is cleared first, so it is released next).
+// child, release it and go on with its sibling; at the end of a chain the
+// parent, whose children are now all released, is released next.
 void KR_ASN1_STRUCTURE::DeleteElement(KR_ASN1_ELEMENT* element) {
     if (element == nullptr) return;
     KR_ASN1_ELEMENT* const top = element->parent;
+    krasn1::ElementReleaser releaser;
     KR_ASN1_ELEMENT* current = element;
-    while (current != nullptr) {
-        if (current->child != nullptr) {
-            current = current->child;
-            continue;
-        }
-        KR_ASN1_ELEMENT* next = current->sibling;
-        KR_ASN1_ELEMENT* up = current->parent;
-        krasn1::ReleaseElement(current);
-        if (next != nullptr) {
-            current = next;
-        } else if (up != top) {
-            up->child = nullptr;
+    for (;;) {
+        while (current->child != nullptr) current = current->child;
+        for (;;) {
+            KR_ASN1_ELEMENT* next = current->sibling;
+            KR_ASN1_ELEMENT* up = current->parent;
+            releaser.Release(current);
+            if (next != nullptr) {
+                current = next;
+                break;
+            }
+            if (up == top) return;
             current = up;
-        } else {
-            current = nullptr;
         }
     }
 }
