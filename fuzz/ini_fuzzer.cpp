@@ -3,6 +3,7 @@
 // empty-valued entries (sections stay, headers are always written).
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -12,9 +13,13 @@
 
 namespace {
 
-std::string ScratchPath(const char* suffix) {
-    return "/tmp/ini_fuzzer." + std::to_string(krplatform::ProcessId()) + suffix;
-}
+// A scratch file of this process, removed when the fuzzer exits.
+struct ScratchFile {
+    explicit ScratchFile(const char* suffix)
+        : path("/tmp/ini_fuzzer." + std::to_string(krplatform::ProcessId()) + suffix) {}
+    ~ScratchFile() { std::remove(path.c_str()); }
+    const std::string path;
+};
 
 void WriteBytes(const std::string& path, const uint8_t* data, size_t size) {
     PXMFile file(path.c_str(), "wb");
@@ -45,8 +50,10 @@ std::string Dump(INIFile& ini, bool skipEmptyValues) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string input = ScratchPath(".in");
-    static const std::string output = ScratchPath(".out");
+    static const ScratchFile inputFile(".in");
+    static const ScratchFile outputFile(".out");
+    const std::string& input = inputFile.path;
+    const std::string& output = outputFile.path;
     WriteBytes(input, data, size);
     INIFile first;
     first.LoadFile(input.c_str());

@@ -3,6 +3,7 @@
 // every result points inside the line buffer.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -13,6 +14,13 @@
 namespace {
 
 constexpr long kLineBuffer = 1024;
+
+// A scratch file of this process, removed when the fuzzer exits.
+struct ScratchFile {
+    ScratchFile() : path("/tmp/paramreaders_fuzzer." + std::to_string(krplatform::ProcessId())) {}
+    ~ScratchFile() { std::remove(path.c_str()); }
+    const std::string path;
+};
 
 void Check(bool condition) {
     if (!condition) std::abort();
@@ -27,8 +35,8 @@ void CheckInside(const ParseContext& c, const char* start, int length) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
-    static const std::string path =
-        "/tmp/paramreaders_fuzzer." + std::to_string(krplatform::ProcessId());
+    static const ScratchFile scratch;
+    const std::string& path = scratch.path;
     const bool paren = data[0] % 2 == 0;
     {
         PXMFile file(path.c_str(), "wb");

@@ -4,6 +4,7 @@
 // file: its keyword stands at (line, column) exactly as read.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -13,6 +14,13 @@
 #include "platform/platform.h"
 
 namespace {
+
+// A scratch file of this process, removed when the fuzzer exits.
+struct ScratchFile {
+    ScratchFile() : path("/tmp/params_fuzzer." + std::to_string(krplatform::ProcessId())) {}
+    ~ScratchFile() { std::remove(path.c_str()); }
+    const std::string path;
+};
 
 void Check(bool condition) {
     if (!condition) std::abort();
@@ -43,7 +51,8 @@ void CheckPairs(const ParseObj& parser, const std::vector<std::string>& lines, b
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
-    static const std::string path = "/tmp/params_fuzzer." + std::to_string(krplatform::ProcessId());
+    static const ScratchFile scratch;
+    const std::string& path = scratch.path;
     const int mode = data[0] % 3;
     const std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
     {

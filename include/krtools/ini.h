@@ -16,8 +16,6 @@
 #include "krtools/export.h"
 #include "krtools/file.h"
 
-class PXMFile;
-
 // The shared, always-empty string that failed look-ups return a reference to.
 KRTOOLS_API const std::string& INIEmptyString();
 
