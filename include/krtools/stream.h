@@ -241,8 +241,9 @@ public:
     // Flushes the last one or two bytes with their "=" padding, then ends the
     // stream for this stage. Does not reset the column.
     int Final() override;
-    // Starts a new stream: column 0, empty buffer, new coding context; -1
-    // when the context cannot be allocated.
+    // Starts a new stream: column 0 and a fresh coding context (allocated
+    // only when the filter has none; -1 when that fails). The output buffer
+    // keeps its size: it never holds output between calls.
     int Reset() override;
     // "Base 64".
     std::string GetDescription() override;
@@ -282,8 +283,8 @@ public:
     // bits of a correctly padded last group are accepted. Otherwise ends the
     // stream for this stage (0).
     int Final() override;
-    // Starts a new stream: empty buffer, new coding context; -1 when the
-    // context cannot be allocated.
+    // Starts a new stream with a fresh coding context (allocated only when the
+    // filter has none; -1 when that fails).
     int Reset() override;
     // "Base 64".
     std::string GetDescription() override;

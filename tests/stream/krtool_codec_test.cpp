@@ -80,6 +80,12 @@ TEST_F(KrtoolCodec, QuotedPrintableDecodingIgnoresWherePiecesEnd) {
             ASSERT_TRUE(decoded.output == whole) << before << " " << testutil::ShellQuote(escape);
         }
     }
+    // Text dense with escapes, blanks and line breaks decodes as one piece would.
+    std::string noisy(300000, ' ');
+    for (char& c : noisy) c = "=  \t\r\n4Ax"[rng() % 9];
+    testutil::CommandResult decoded = Tool("qp -d", noisy);
+    EXPECT_TRUE(decoded.output == RunStage(new KRUnfilterQuotedPrintable, noisy, {}));
+
     // A run of blanks longer than a piece is not held back for ever.
     std::string blanks = "=" + std::string(200000, ' ') + "41";
     testutil::CommandResult result = Tool("qp -d", blanks);
