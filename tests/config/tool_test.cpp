@@ -43,6 +43,12 @@ TEST(KrtoolIni, GetSetAndList) {
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_EQ(configtest::PythonDump(file),
               "[main]\nname=second\n[other]\nx=1\n[new section]\nkey=a value\n");
+
+    const std::string created = dir.File("created.ini");
+    r = Krtool("ini set " + ShellQuote(created) + " s k v");
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(testutil::ReadFile(created), "\n[s]\nk=v\n");
+    EXPECT_EQ(Krtool("ini set " + ShellQuote(dir.File("no/dir.ini")) + " s k v").status, 1);
 }
 
 TEST(KrtoolIni, BadUsageAndMissingFiles) {

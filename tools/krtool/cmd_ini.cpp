@@ -1,8 +1,10 @@
 // krtool ini: reads, changes and lists INI files through INIFile.
+#include <cerrno>
 #include <string>
 #include <vector>
 
 #include "command.h"
+#include "krtools/file.h"
 #include "krtools/ini.h"
 
 namespace {
@@ -12,8 +14,9 @@ const char kUsage[] =
     "       krtool ini set FILE SECTION KEY VALUE\n"
     "       krtool ini list FILE [SECTION]\n"
     "get prints the value of KEY in SECTION (exit 1 when there is no such entry).\n"
-    "set loads FILE, sets KEY in SECTION to VALUE (adding section and key when\n"
-    "missing) and writes the file back; entries with empty values are dropped.\n"
+    "set loads FILE (when it exists), sets KEY in SECTION to VALUE (adding\n"
+    "section and key when missing) and writes the file back; entries with\n"
+    "empty values are dropped.\n"
     "list prints the section names, one per line, or with SECTION its entries\n"
     "as KEY=VALUE lines. FILE \"-\" reads standard input (get and list).\n"
     "Use \"--\" before arguments that begin with \"-\".\n";
@@ -57,7 +60,11 @@ int Get(const std::vector<std::string>& args) {
 int Set(const std::vector<std::string>& args) {
     if (args.size() != 5) throw krtool::UsageError("set takes FILE SECTION KEY VALUE");
     INIFile ini;
-    ini.LoadFile(args[1].c_str());
+    try {
+        ini.LoadFile(args[1].c_str());
+    } catch (const PXMFileException& e) {
+        if (e.rc != ENOENT) throw;  // a missing file starts out empty
+    }
     ini.AddEntry(args[2].c_str(), args[3].c_str(), args[4].c_str(), true);
     ini.WriteFile(args[1].c_str());
     return 0;
