@@ -4,8 +4,8 @@
 
 namespace krasn1 {
 
-thread_local ElementCache threadElementCache
-    __attribute__((tls_model("initial-exec"))) = {nullptr, 0, false};
+// Zero-initialised: an empty list.
+__thread ElementCache threadElementCache __attribute__((tls_model("initial-exec")));
 
 namespace {
 

@@ -115,9 +115,10 @@ private:
     // hold, and the others back to the heap.
     void Flush();
 
-    FreeElement* head_ = nullptr;
-    FreeElement* tail_ = nullptr;
-    size_t count_ = 0;
+    // Unused in sanitizer builds, which release every block at once.
+    [[maybe_unused]] FreeElement* head_ = nullptr;
+    [[maybe_unused]] FreeElement* tail_ = nullptr;
+    [[maybe_unused]] size_t count_ = 0;
 };
 
 }  // namespace krasn1
