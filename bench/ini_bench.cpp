@@ -19,41 +19,43 @@ namespace {
 
 using PeerMap = std::unordered_map<std::string, std::unordered_map<std::string, std::string>>;
 
+// A generated INI file of `sections` sections of 25 keys with values of
+// varying length and a comment now and then; removed at exit.
 struct BenchFile {
-    std::string path;
+    BenchFile(const std::string& name, size_t sections)
+        : path((std::filesystem::temp_directory_path() / name).string()) {
+        std::mt19937 rng(static_cast<unsigned>(sections));
+        std::string text;
+        for (size_t s = 0; s < sections; ++s) {
+            text += "\n[section_" + std::to_string(s * 7919 % 1000003) + "]\n";
+            if (s % 10 == 0) text += "; settings of this section\n";
+            for (int k = 0; k < 25; ++k) {
+                text += "key_" + std::to_string(k * 37 + static_cast<int>(s % 13)) + " = ";
+                const size_t length = 8 + rng() % 40;
+                for (size_t i = 0; i < length; ++i) text += static_cast<char>('a' + rng() % 26);
+                text += '\n';
+                ++entries;
+            }
+        }
+        std::ofstream(path, std::ios::binary) << text;
+        bytes = text.size();
+    }
+    ~BenchFile() { std::remove(path.c_str()); }
+    BenchFile(const BenchFile&) = delete;
+    BenchFile& operator=(const BenchFile&) = delete;
+
+    const std::string path;
     size_t bytes = 0;
     size_t entries = 0;
 };
 
-// Sections of 25 keys with values of varying length, a comment now and then.
-BenchFile Generate(const std::string& name, size_t sections) {
-    BenchFile file;
-    file.path = (std::filesystem::temp_directory_path() / name).string();
-    std::mt19937 rng(static_cast<unsigned>(sections));
-    std::string text;
-    for (size_t s = 0; s < sections; ++s) {
-        text += "\n[section_" + std::to_string(s * 7919 % 1000003) + "]\n";
-        if (s % 10 == 0) text += "; settings of this section\n";
-        for (int k = 0; k < 25; ++k) {
-            text += "key_" + std::to_string(k * 37 + static_cast<int>(s % 13)) + " = ";
-            const size_t length = 8 + rng() % 40;
-            for (size_t i = 0; i < length; ++i) text += static_cast<char>('a' + rng() % 26);
-            text += '\n';
-            ++file.entries;
-        }
-    }
-    std::ofstream(file.path, std::ios::binary) << text;
-    file.bytes = text.size();
-    return file;
-}
-
 const BenchFile& Small() {
-    static const BenchFile file = Generate("ini_bench_2mb.ini", 2000);
+    static const BenchFile file("ini_bench_2mb.ini", 2000);
     return file;
 }
 
 const BenchFile& Large() {
-    static const BenchFile file = Generate("ini_bench_20mb.ini", 20000);
+    static const BenchFile file("ini_bench_20mb.ini", 20000);
     return file;
 }
 
