@@ -50,8 +50,8 @@ public:
 // of the line unless it is enclosed in single or double quotes. A keyword
 // followed by "=" and no value ("a= b") is stored as a pair without value.
 //
-// Lines end in LF or CR LF; a line longer than 32767 characters is read in
-// pieces, each counted as a line of its own.
+// Lines end in LF or CR LF; a NUL byte ends a line's text; a line longer
+// than 32767 characters is read in pieces, each counted as a line of its own.
 //
 // The parser never throws: failures are result codes with the message in
 // errorText. Result codes: 1 record closed by ";", 2 end of file (the file is
@@ -178,7 +178,8 @@ struct ParseContext {
 // keywordLength 0); 2 end of file: the stream is closed, the buffer freed
 // and fp and buffer set to null, so the context starts over when used
 // again; 60 the file cannot be opened; -1 the line buffer cannot be
-// allocated (the stream is closed and fp set to null).
+// allocated (the stream is closed and fp set to null). A null context
+// returns -1.
 KRTOOLS_API int ParseParenStyle(ParseContext* context);
 
 // Reads the next keyword=value token, one per call: tokens end at a space
