@@ -221,49 +221,56 @@ bool KRStringTokenizer::GoToAfterLastToken() {
     return !tokens.empty();
 }
 
-bool KRStringTokenizer::StepTo(int step, std::string& token) {
+const std::string* KRStringTokenizer::MoveCursor(int step) {
     if (step > 0) {
         cursor = cursor == INT_MAX ? cursor : cursor + 1;
     } else {
         cursor = cursor == INT_MIN ? cursor : cursor - 1;
     }
     if (cursor < 0 || static_cast<size_t>(cursor) >= tokens.size()) {
+        return nullptr;
+    }
+    return &tokens[static_cast<size_t>(cursor)];
+}
+
+bool KRStringTokenizer::MoveAndCopy(int step, std::string& token, const char* operation) {
+    RequireTokenized(operation);
+    const std::string* found = MoveCursor(step);
+    if (found == nullptr) {
         return false;
     }
-    token = tokens[static_cast<size_t>(cursor)];
+    token = *found;
     return true;
 }
 
-bool KRStringTokenizer::StepTo(int step, char* buffer, int* length, int size,
-                               const char* operation) {
+bool KRStringTokenizer::MoveAndCopy(int step, char* buffer, int* length, int size,
+                                    const char* operation) {
     RequireTokenized(operation);
-    std::string token;
-    if (!StepTo(step, token)) {
+    const std::string* found = MoveCursor(step);
+    if (found == nullptr) {
         return false;
     }
-    if (size < 0 || token.size() > static_cast<size_t>(size)) {
+    if (size < 0 || found->size() > static_cast<size_t>(size)) {
         throw KRException(-1, operation, kNoRoom);
     }
     std::memset(buffer, 0, static_cast<size_t>(size));
-    std::memcpy(buffer, token.data(), token.size());
-    *length = static_cast<int>(token.size());
+    std::memcpy(buffer, found->data(), found->size());
+    *length = static_cast<int>(found->size());
     return true;
 }
 
 bool KRStringTokenizer::GetNextToken(std::string& token) {
-    RequireTokenized(kNextToken);
-    return StepTo(1, token);
+    return MoveAndCopy(1, token, kNextToken);
 }
 
 bool KRStringTokenizer::GetNextToken(char* buffer, int* length, int size) {
-    return StepTo(1, buffer, length, size, kNextToken);
+    return MoveAndCopy(1, buffer, length, size, kNextToken);
 }
 
 bool KRStringTokenizer::GetPreviousToken(std::string& token) {
-    RequireTokenized(kPreviousToken);
-    return StepTo(-1, token);
+    return MoveAndCopy(-1, token, kPreviousToken);
 }
 
 bool KRStringTokenizer::GetPreviousToken(char* buffer, int* length, int size) {
-    return StepTo(-1, buffer, length, size, kPreviousToken);
+    return MoveAndCopy(-1, buffer, length, size, kPreviousToken);
 }

@@ -118,8 +118,11 @@ protected:
 private:
     void Split(bool includeDelimiters);
     void RequireTokenized(const char* operation) const;
-    bool StepTo(int step, std::string& token);
-    bool StepTo(int step, char* buffer, int* length, int size, const char* operation);
+    // Moves the cursor one step (saturating) and returns the token it then
+    // names, or null.
+    const std::string* MoveCursor(int step);
+    bool MoveAndCopy(int step, std::string& token, const char* operation);
+    bool MoveAndCopy(int step, char* buffer, int* length, int size, const char* operation);
 };
 
 #endif  // KRTOOLS_TOKENIZER_H
