@@ -83,9 +83,9 @@ public:
 
     // Decodes the element at |data| and every following sibling of its
     // region, with all their descendants, and returns the position just
-    // after the last octet consumed. Elements are allocated with new and
-    // linked into this element; the caller (normally KR_ASN1_STRUCTURE)
-    // releases them.
+    // after the last octet consumed. Elements are allocated with the class's
+    // operator new and linked into this element; the caller (normally
+    // KR_ASN1_STRUCTURE) releases them with delete.
     //
     // Throws KRException with rc -2 and one of these texts:
     //   "ASN1 element is EMPTY"  (no data, or fewer than 2 octets left)
@@ -160,7 +160,8 @@ public:
     // length, " (ind) | " or "       | ", the indentation (two blanks per
     // level) and the description; below every primitive element with
     // contents its Hex2Char text in slices of 40 characters, each on a line
-    // indented by 16 + level + 2 blanks.
+    // indented by 16 + level + 2 blanks. The indentation makes the output of
+    // a tree nested N levels deep grow with N squared.
     void Print();
     // Prints |element| and its following siblings at indentation |level|,
     // each followed by its descendants at |level| + 2 and deeper (pre-order).
