@@ -99,7 +99,8 @@ public:
     // The elements built before the failure stay linked. Length octets are
     // accumulated in 32-bit unsigned arithmetic and every length is compared
     // unsigned with the octets actually left, so no length makes the decoder
-    // read outside the region given by |data| and |available|.
+    // read outside the region given by |data| and |available|; the caller
+    // guarantees that |available| octets are readable at |data|.
     unsigned char* Decode();
 
     // Elements are allocated singly; released element blocks are kept in a
