@@ -1,8 +1,8 @@
 // Incremental Base64 and hexadecimal buffer encoders.
 //
-// The bit accumulator of FilterContext is worked on as an unsigned value; the
+// The bit accumulator of FilterContext is worked on as an unsigned value. The
 // fast paths code whole groups through wide lookup tables and leave the
-// context exactly as the one-bit-group-at-a-time rules would.
+// context exactly as coding one byte or character at a time would.
 #include "krtools/bufenc.h"
 
 #include <climits>
