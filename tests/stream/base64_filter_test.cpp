@@ -112,15 +112,17 @@ TEST(KRFilterBase64, ResetStartsANewLineAndRefusalsComeBack) {
     EXPECT_EQ(piped.chain.Final(), 9);
 }
 
-TEST(KRUnfilterBase64, DecodesPythonTextFedInAnyPieces) {
+TEST(KRUnfilterBase64, DecodesPythonAndOpensslTextFedInAnyPieces) {
     std::mt19937 rng(17);
     for (size_t length : {0, 1, 2, 3, 57, 58, 50000}) {
         std::string data = RandomBytes(rng, length);
-        std::string text = Python("out = base64.encodebytes(data)", data);
-        int rc = -9;
-        EXPECT_EQ(RunStage(new KRUnfilterBase64, text, RandomCuts(rng, text.size(), 30), &rc),
-                  data);
-        EXPECT_EQ(rc, 0);
+        for (const std::string& text : {Python("out = base64.encodebytes(data)", data),
+                                        streamtest::OpensslBase64Lines(data)}) {
+            int rc = -9;
+            EXPECT_EQ(RunStage(new KRUnfilterBase64, text, RandomCuts(rng, text.size(), 30), &rc),
+                      data);
+            EXPECT_EQ(rc, 0);
+        }
     }
     std::string data = RandomBytes(rng, 100000);
     std::string ours = RunStage(new KRFilterBase64, data, RandomCuts(rng, data.size(), 5000));

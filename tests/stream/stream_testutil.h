@@ -28,6 +28,19 @@ inline std::string OpensslBase64(const std::string& data) {
     return std::string(out.begin(), out.begin() + n);
 }
 
+// Base64 of `data` in OpenSSL's streaming layout: 64-column lines ending in LF.
+inline std::string OpensslBase64Lines(const std::string& data) {
+    EVP_ENCODE_CTX* ctx = EVP_ENCODE_CTX_new();
+    std::vector<unsigned char> out(data.size() * 2 + 80);
+    int n = 0, tail = 0;
+    EVP_EncodeInit(ctx);
+    EVP_EncodeUpdate(ctx, out.data(), &n, reinterpret_cast<const unsigned char*>(data.data()),
+                     int(data.size()));
+    EVP_EncodeFinal(ctx, out.data() + n, &tail);
+    EVP_ENCODE_CTX_free(ctx);
+    return std::string(out.begin(), out.begin() + n + tail);
+}
+
 // Runs a Python snippet with the bytes `input` bound to `data`; the snippet
 // leaves its result (bytes) in `out`. Fails the test when Python fails.
 inline std::string Python(const std::string& snippet, const std::string& input) {
