@@ -337,7 +337,8 @@ KRTOOLS_API int EncodeSubjectAltNameExtension(POINTER extensions, char* email, c
 // suffice). Other kinds of names are skipped; an ediPartyName element of
 // another kind ends that ediPartyName. Returns 0 (also without such an
 // extension), KR_SAN_NOT_SEQUENCE, KR_SAN_TOO_LONG (both outputs then
-// empty), or the toolkit's status.
+// empty), KM_ERROR_INVALID_ARGUMENT for a null output, or the toolkit's
+// status.
 KRTOOLS_API int DecodeSubjectAltNameExtension(POINTER extensions, char* emailOut, char* partyOut);
 
 KRTOOLS_EXTERN_C_END
