@@ -28,8 +28,8 @@ std::string PrefixOf(const std::string& text, int length) {
 }
 
 KRFilter* NewEncoder(int filter) {
-    if (filter == KR_FILTERED_STRING_QUOTED_PRINTABLE) return new KRFilterQuotedPrintable;
-    if (filter == KR_FILTERED_STRING_BASE64) return new KRFilterBase64;
+    if (filter == KR_FILTER_TYPE_QUOTED_PRINTABLE) return new KRFilterQuotedPrintable;
+    if (filter == KR_FILTER_TYPE_BASE64) return new KRFilterBase64;
     return nullptr;
 }
 

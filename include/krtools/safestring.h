@@ -69,14 +69,11 @@ KRTOOLS_API SafeString operator+(const char* left, const SafeString& right);
 KRTOOLS_API SafeString operator+(std::string& left, const SafeString& right);
 KRTOOLS_API SafeString operator+(const std::string& left, const SafeString& right);
 
-// Filter numbers of FilteredString.
-#define KR_FILTERED_STRING_QUOTED_PRINTABLE 4
-#define KR_FILTERED_STRING_BASE64 5
-
-// The encoded form of a text. |filter| 4 gives its quoted-printable encoding,
-// 5 its Base64 encoding in lines of 76 characters, each full line followed by
-// CR LF. Any other number keeps the text unchanged. Never fails (beyond
-// memory exhaustion, which std::string reports by throwing).
+// The encoded form of a text. |filter| is a filter type number of
+// krtools/stream.h: 4 (KR_FILTER_TYPE_QUOTED_PRINTABLE) gives the text's
+// quoted-printable encoding, 5 (KR_FILTER_TYPE_BASE64) its Base64 encoding in lines of 76
+// characters, each full line followed by CR LF. Any other number keeps the text unchanged. Never
+// fails (beyond memory exhaustion, which std::string reports by throwing).
 class KRTOOLS_API FilteredString {
 public:
     // The NUL-terminated |text|; a null |text| counts as empty.
