@@ -73,8 +73,9 @@ int Guarded(Body&& body) noexcept {
 
 // True when the octets are the content of a well-formed object identifier.
 bool IsObjectIdentifier(const unsigned char* content, unsigned int length) {
-    if (content == nullptr || length == 0 || length > 127) return false;
-    std::vector<unsigned char> encoded{V_ASN1_OBJECT, static_cast<unsigned char>(length)};
+    if (content == nullptr || length == 0 || length > 0xFFFF) return false;
+    std::vector<unsigned char> encoded{V_ASN1_OBJECT, 0x82, static_cast<unsigned char>(length >> 8),
+                                       static_cast<unsigned char>(length & 0xFF)};
     encoded.insert(encoded.end(), content, content + length);
     const unsigned char* p = encoded.data();
     ERR_set_mark();

@@ -71,11 +71,10 @@ bool IsStringTag(int tag) {
 // An object identifier from its content octets; null when they are not a
 // well-formed identifier (OpenSSL checks the sub-identifier encoding).
 ASN1_OBJECT* ObjectFromContent(const unsigned char* content, unsigned int length) {
-    if (content == nullptr || length == 0 || length > 127) return nullptr;
-    std::vector<unsigned char> encoded;
-    encoded.reserve(length + 2);
-    encoded.push_back(V_ASN1_OBJECT);
-    encoded.push_back(static_cast<unsigned char>(length));
+    if (content == nullptr || length == 0 || length > 0xFFFF) return nullptr;
+    // A long-form length is accepted by the decoder for any size.
+    std::vector<unsigned char> encoded{V_ASN1_OBJECT, 0x82, static_cast<unsigned char>(length >> 8),
+                                       static_cast<unsigned char>(length & 0xFF)};
     encoded.insert(encoded.end(), content, content + length);
     const unsigned char* p = encoded.data();
     ERR_set_mark();

@@ -154,6 +154,8 @@ TEST(TipemExtensions, ExtensionsKeepOrderAndValuesAndRefuseDuplicates) {
     const unsigned char badOid[] = {0x80, 0x01};
     EXPECT_EQ(CreateExtension(extensions, badOid, 2, &again, 0, nullptr),
               KM_ERROR_INVALID_ARGUMENT);
+    const std::string longOid = "\x2A" + std::string(299, '\x01');  // long-form length
+    EXPECT_EQ(CreateExtension(extensions, Octets(longOid), 300, &again, 0, nullptr), KM_OK);
 
     unsigned int valueIndex = 7;
     unsigned char oneBytes[] = "one", twoBytes[] = "two";
@@ -170,7 +172,7 @@ TEST(TipemExtensions, ExtensionsKeepOrderAndValuesAndRefuseDuplicates) {
     EXPECT_EQ(Text(info.oid, info.oidLen), Text(basic, 3));
     EXPECT_EQ(info.critical, 1);
     EXPECT_EQ(info.valueCount, 0u);
-    EXPECT_EQ(GetExtensionInfo(&info, extensions, 2), KM_ERROR_INDEX);
+    EXPECT_EQ(GetExtensionInfo(&info, extensions, 3), KM_ERROR_INDEX);
     ITEM* value = nullptr;
     ASSERT_EQ(GetExtensionValue(&value, extensions, 0, 1), KM_OK);
     EXPECT_EQ(Text(value->data, value->len), "two");
