@@ -17,20 +17,6 @@ const char kUsage[] =
     "the alphabet (line breaks, blanks, \"=\") are skipped. The input is read in\n"
     "pieces of 64 KiB, so any size is handled in bounded memory.\n";
 
-struct Output {
-    bool failed = false;
-};
-
-int WritePiece(const char* data, int length, unsigned char*, unsigned char* handle) {
-    auto* output = reinterpret_cast<Output*>(handle);
-    if (data == nullptr || length <= 0) return 0;
-    if (std::fwrite(data, 1, size_t(length), stdout) != size_t(length)) {
-        output->failed = true;
-        return -1;
-    }
-    return 0;
-}
-
 int RunBase64(const std::vector<std::string>& argv) {
     krtool::Args args(argv, {}, {"-d"});
     args.ExpectPositional(0, 1);
@@ -39,8 +25,8 @@ int RunBase64(const std::vector<std::string>& argv) {
     KRFilterContainer chain;
     chain.AddProcess(decode ? static_cast<KRFilter*>(new KRUnfilterBase64)
                             : static_cast<KRFilter*>(new KRFilterBase64));
-    Output output;
-    chain.SetWriteCallback(WritePiece);
+    krtool::StdoutSink output;
+    chain.SetWriteCallback(krtool::WritePieceToStdout);
     chain.SetWriteHandle(reinterpret_cast<unsigned char*>(&output));
 
     FILE* input = krtool::OpenInput(args.Positional().empty() ? "-" : args.Positional()[0]);

@@ -22,20 +22,6 @@ const char kUsage[] =
 
 constexpr size_t kPiece = 65536;
 
-struct Output {
-    bool failed = false;
-};
-
-int WritePiece(const char* data, int length, unsigned char*, unsigned char* handle) {
-    auto* output = reinterpret_cast<Output*>(handle);
-    if (data == nullptr || length <= 0) return 0;
-    if (std::fwrite(data, 1, size_t(length), stdout) != size_t(length)) {
-        output->failed = true;
-        return -1;
-    }
-    return 0;
-}
-
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 // How much of |text| the decoder can take now with the same result as if it
@@ -62,8 +48,8 @@ int RunQp(const std::vector<std::string>& argv) {
     KRFilterContainer chain;
     chain.AddProcess(decode ? static_cast<KRFilter*>(new KRUnfilterQuotedPrintable)
                             : static_cast<KRFilter*>(new KRFilterQuotedPrintable));
-    Output output;
-    chain.SetWriteCallback(WritePiece);
+    krtool::StdoutSink output;
+    chain.SetWriteCallback(krtool::WritePieceToStdout);
     chain.SetWriteHandle(reinterpret_cast<unsigned char*>(&output));
 
     FILE* input = krtool::OpenInput(args.Positional().empty() ? "-" : args.Positional()[0]);

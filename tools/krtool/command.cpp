@@ -140,6 +140,16 @@ void WriteFile(const std::string& path, const std::string& bytes) {
     if (!ok) throw InputError("cannot write " + path);
 }
 
+int WritePieceToStdout(const char* data, int length, unsigned char*, unsigned char* handle) {
+    auto* sink = reinterpret_cast<StdoutSink*>(handle);
+    if (data == nullptr || length <= 0) return 0;
+    if (std::fwrite(data, 1, size_t(length), stdout) != size_t(length)) {
+        sink->failed = true;
+        return -1;
+    }
+    return 0;
+}
+
 std::string ToHex(const unsigned char* data, size_t length, bool upper) {
     const char* digits = upper ? "0123456789ABCDEF" : "0123456789abcdef";
     std::string hex;

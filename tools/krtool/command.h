@@ -80,6 +80,14 @@ void CloseInput(FILE* file);
 // Writes the bytes to a file; InputError on failure.
 void WriteFile(const std::string& path, const std::string& bytes);
 
+// A stream container's write callback that copies every piece to standard
+// output; `handle` points to a StdoutSink, whose `failed` is set (and -1
+// returned) when a write fails.
+struct StdoutSink {
+    bool failed = false;
+};
+int WritePieceToStdout(const char* data, int length, unsigned char* unused, unsigned char* handle);
+
 // Hexadecimal helpers for keys and dumps.
 std::string ToHex(const unsigned char* data, size_t length, bool upper = true);
 // Decodes hex text (upper or lower case, even length); UsageError naming
