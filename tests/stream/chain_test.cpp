@@ -1,5 +1,5 @@
-// The stream process chain and the filter container: order of calls,
-// status propagation, ownership and the end-of-stream callbacks.
+// The stream process chain and the filter container: order of calls, status
+// propagation, ownership and the end-of-stream callbacks.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -11,64 +11,55 @@ namespace {
 
 using Events = std::vector<std::string>;
 
-// A filter that records its calls in a shared journal and returns the
-// results it is told to.
+// A filter that journals its calls and returns the results it is told to.
 class Recorder : public KRFilter {
 public:
     Recorder(Events* journal, std::string name) : journal_(journal), name_(std::move(name)) {}
-    ~Recorder() override { Log("destroyed"); }
-    int Init() override {
-        Log("Init");
-        return 0;
-    }
+    ~Recorder() override { Note("destroyed"); }
+    int Init() override { return Note("Init"); }
     int Update(const char* data, int length) override {
-        Log("Update(" + std::string(data, size_t(length)) + ")");
+        Note("Update(" + std::string(data, size_t(length)) + ")");
         return KRStreamProcess::Update(data, length);
     }
     int Final() override {
-        Log("Final");
-        return finalResult != 0 ? finalResult : KRStreamProcess::Final();
+        return Note("Final", finalResult) != 0 ? finalResult : KRStreamProcess::Final();
     }
-    int Cancel() override {
-        Log("Cancel");
-        return cancelResult;
-    }
-    int Reset() override {
-        Log("Reset");
-        return resetResult;
-    }
+    int Cancel() override { return Note("Cancel", cancelResult); }
+    int Reset() override { return Note("Reset", resetResult); }
     std::string GetDescription() override { return name_; }
     unsigned int GetFilterType() const override { return 0; }
 
     int finalResult = 0, cancelResult = 0, resetResult = 0;
 
 private:
-    void Log(const std::string& what) { journal_->push_back(name_ + "." + what); }
+    int Note(const std::string& what, int result = 0) {
+        journal_->push_back(name_ + "." + what);
+        return result;
+    }
     Events* journal_;
     std::string name_;
 };
 
-// Every callback call, as "kind:data:source-is-container:handle:level".
+// Every callback call, as "kind:data:source:handle:level".
 Events calls;
 unsigned char* containerAddress = nullptr;
 
-std::string Describe(const char* kind, const char* data, int length, unsigned char* source,
-                     unsigned char* handle, unsigned level) {
-    return std::string(kind) + ":" + (data ? std::string(data, size_t(length)) : "null") + ":" +
-           (source == containerAddress ? "container" : "stage") + ":" +
-           std::string(reinterpret_cast<const char*>(handle)) + ":" + std::to_string(level);
+int Record(const char* kind, const char* data, int length, unsigned char* source,
+           unsigned char* handle, unsigned level = 0) {
+    calls.push_back(std::string(kind) + ":" + (data ? std::string(data, size_t(length)) : "null") +
+                    ":" + (source == containerAddress ? "container" : "stage") + ":" +
+                    reinterpret_cast<const char*>(handle) + ":" + std::to_string(level));
+    return 0;
 }
 int Write(const char* d, int n, unsigned char* s, unsigned char* h) {
-    calls.push_back(Describe("write", d, n, s, h, 0));
+    Record("write", d, n, s, h);
     return d != nullptr && std::string(d, size_t(n)) == "refuse" ? 42 : 0;
 }
 int Debug(const char* d, int n, unsigned char* s, unsigned char* h) {
-    calls.push_back(Describe("debug", d, n, s, h, 0));
-    return 0;
+    return Record("debug", d, n, s, h);
 }
 int Log(const char* d, int n, unsigned char* s, unsigned char* h, unsigned level) {
-    calls.push_back(Describe("log", d, n, s, h, level));
-    return 7;
+    return Record("log", d, n, s, h, level) + 7;
 }
 
 class Chain : public ::testing::Test {
@@ -79,9 +70,9 @@ protected:
         container.SetWriteCallback(Write);
         container.SetLogCallback(Log);
         container.SetDebugCallback(Debug);
-        container.SetWriteHandle(reinterpret_cast<unsigned char*>(writeHandle));
-        container.SetLogHandle(reinterpret_cast<unsigned char*>(logHandle));
-        container.SetDebugHandle(reinterpret_cast<unsigned char*>(debugHandle));
+        container.SetWriteHandle(reinterpret_cast<unsigned char*>(const_cast<char*>("w")));
+        container.SetLogHandle(reinterpret_cast<unsigned char*>(const_cast<char*>("l")));
+        container.SetDebugHandle(reinterpret_cast<unsigned char*>(const_cast<char*>("d")));
     }
     Recorder* Add(const std::string& name) {
         auto* stage = new Recorder(&journal, name);
@@ -89,7 +80,6 @@ protected:
         return stage;
     }
 
-    char writeHandle[2] = "w", logHandle[2] = "l", debugHandle[2] = "d";
     Events journal;
     KRFilterContainer container;
 };
@@ -116,7 +106,7 @@ TEST_F(Chain, UpdateInitsOnceAndPassesPiecesThrough) {
     EXPECT_EQ(journal, (Events{"c.Init", "c.Update(x)", "c.Update(y)"}));
 }
 
-TEST_F(Chain, FinalSignalsTheEndThroughEveryCallback) {
+TEST_F(Chain, FinalSignalsTheEndThroughEveryCallbackAndLogLevelFilters) {
     Add("a");
     Add("b");
     EXPECT_FALSE(container.IsFinalized());
@@ -127,6 +117,15 @@ TEST_F(Chain, FinalSignalsTheEndThroughEveryCallback) {
                              "debug:null:container:d:0"}));
     KRFilterContainer bare;  // no callbacks at all
     EXPECT_EQ(bare.Final(), 0);
+
+    calls.clear();
+    container.SetLoggingLevel(2);
+    EXPECT_EQ(container.LogCallback("dropped", nullptr, 3), 0);
+    container.SetLoggingLevel(3);
+    EXPECT_EQ(container.LogCallback("kept", containerAddress, 3), 7);
+    container.SetLogCallback(nullptr);
+    EXPECT_EQ(container.LogCallback("unset", 5, nullptr, 0), 0);
+    EXPECT_EQ(calls, (Events{"log:kept:container:l:3"}));
 }
 
 TEST_F(Chain, FinalAndCancelStopAtTheFirstFailingStage) {
@@ -142,32 +141,14 @@ TEST_F(Chain, FinalAndCancelStopAtTheFirstFailingStage) {
     EXPECT_EQ(journal, (Events{"a.Final", "b.Final", "a.Cancel", "b.Cancel", "c.Cancel"}));
 }
 
-TEST_F(Chain, LogLevelFiltersMessages) {
-    container.SetLoggingLevel(2);
-    EXPECT_EQ(container.LogCallback("dropped", nullptr, 3), 0);
-    container.SetLoggingLevel(3);
-    EXPECT_EQ(container.LogCallback("kept", containerAddress, 3), 7);
-    EXPECT_EQ(container.LogCallback(nullptr, containerAddress, 0u), 7);
-    container.SetLogCallback(nullptr);
-    EXPECT_EQ(container.LogCallback("unset", 5, nullptr, 0), 0);
-    EXPECT_EQ(calls, (Events{"log:kept:container:l:3", "log:null:container:l:0"}));
-}
-
-TEST_F(Chain, StreamProcessIdIsThePositionOrTheCount) {
-    Recorder outsider(&journal, "x");
-    EXPECT_EQ(container.GetStreamProcessID(&outsider), 0);
-    Recorder* a = Add("a");
-    Recorder* b = Add("b");
-    EXPECT_EQ(container.GetStreamProcessID(a), 0);
-    EXPECT_EQ(container.GetStreamProcessID(b), 1);
-    EXPECT_EQ(container.GetStreamProcessID(&outsider), 2);
-}
-
-TEST_F(Chain, ReplaceProcessSplicesTheNewStageIn) {
+TEST_F(Chain, ReplaceProcessSplicesTheNewStageInAndIdsFollow) {
+    Recorder stranger(&journal, "s");
+    EXPECT_EQ(container.GetStreamProcessID(&stranger), 0);
     Recorder* a = Add("a");
     Recorder* b = Add("b");
     Recorder* c = Add("c");
-    Recorder stranger(&journal, "s");
+    EXPECT_EQ(container.GetStreamProcessID(b), 1);
+    EXPECT_EQ(container.GetStreamProcessID(&stranger), 3);
     container.ReplaceProcess(a, &stranger);  // not in the chain
     container.ReplaceProcess(nullptr, a);
     container.ReplaceProcess(a, nullptr);
@@ -178,6 +159,7 @@ TEST_F(Chain, ReplaceProcessSplicesTheNewStageIn) {
     EXPECT_EQ(a->GetNextProcess(), middle);
     EXPECT_EQ(middle->GetNextProcess(), c);
     EXPECT_EQ(middle->GetContainer(), &container);
+    EXPECT_EQ(container.GetStreamProcessID(middle), 1);
     EXPECT_EQ(container.GetStreamProcessID(b), 3);
     EXPECT_EQ(container.GetProcessCount(), 3);
     EXPECT_EQ(journal, (Events{"m.Init"}));
@@ -244,8 +226,7 @@ TEST(StreamProcess, CopiesTakeTheContainerButNotTheLink) {
     EXPECT_EQ(assigned.GetErrorMsg(), "broken!");
     EXPECT_FALSE(stage == stage);
 
-    // A stage on its own has nowhere to send data and no count to lower.
-    KRStreamProcess alone;
+    KRStreamProcess alone;  // nowhere to send data, no count to lower
     EXPECT_EQ(alone.Update("x", 1), 0);
     EXPECT_EQ(alone.Final(), 0);
 }

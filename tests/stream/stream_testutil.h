@@ -1,10 +1,10 @@
-// Helpers shared by the stream tests: random data and independent encoders.
+// Helpers shared by the stream tests: random data, independent encoders and
+// a chain that collects its output.
 #ifndef KRTOOLS_TESTS_STREAM_TESTUTIL_H
 #define KRTOOLS_TESTS_STREAM_TESTUTIL_H
 
 #include <openssl/evp.h>
 
-#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -20,7 +20,7 @@ inline std::string RandomBytes(std::mt19937& rng, size_t length) {
     return data;
 }
 
-// Base64 of `data` in one line with "=" padding, by OpenSSL.
+// One line of padded Base64, by OpenSSL.
 inline std::string OpensslBase64(const std::string& data) {
     std::vector<unsigned char> out(4 * ((data.size() + 2) / 3) + 1);
     int n = EVP_EncodeBlock(out.data(), reinterpret_cast<const unsigned char*>(data.data()),
@@ -28,7 +28,7 @@ inline std::string OpensslBase64(const std::string& data) {
     return std::string(out.begin(), out.begin() + n);
 }
 
-// Base64 of `data` in OpenSSL's streaming layout: 64-column lines ending in LF.
+// OpenSSL's streaming layout: 64-column lines ending in LF.
 inline std::string OpensslBase64Lines(const std::string& data) {
     EVP_ENCODE_CTX* ctx = EVP_ENCODE_CTX_new();
     std::vector<unsigned char> out(data.size() * 2 + 80);
@@ -41,8 +41,8 @@ inline std::string OpensslBase64Lines(const std::string& data) {
     return std::string(out.begin(), out.begin() + n + tail);
 }
 
-// Runs a Python snippet with the bytes `input` bound to `data`; the snippet
-// leaves its result (bytes) in `out`. Fails the test when Python fails.
+// Runs a Python snippet with `data` bound to the bytes `input`; the snippet
+// leaves its bytes in `out`.
 inline std::string Python(const std::string& snippet, const std::string& input) {
     testutil::TempDir dir;
     testutil::WriteFile(dir.File("in"), input);
@@ -57,19 +57,14 @@ inline std::string Python(const std::string& snippet, const std::string& input) 
     return result.status == 0 ? testutil::ReadFile(dir.File("out")) : std::string();
 }
 
-// Collects what a chain writes; counts the pieces and end-of-stream calls.
+// Collects what a chain writes; `refuse` is returned for data pieces.
 struct Sink {
     std::string text;
-    int pieces = 0;
-    int ends = 0;
-    int refuse = 0;  // status the write callback returns for data pieces
+    int pieces = 0, ends = 0, refuse = 0;
 
     static int Write(const char* data, int length, unsigned char*, unsigned char* handle) {
         auto* sink = reinterpret_cast<Sink*>(handle);
-        if (data == nullptr) {
-            ++sink->ends;
-            return 0;
-        }
+        if (data == nullptr) return ++sink->ends, 0;
         if (sink->refuse != 0) return sink->refuse;
         ++sink->pieces;
         sink->text.append(data, size_t(length));
@@ -81,7 +76,7 @@ struct Sink {
     }
 };
 
-// A filter container holding one stage, writing into a Sink.
+// A filter container holding one stage and writing into a Sink.
 struct Piped {
     KRFilterContainer chain;
     Sink sink;
@@ -92,32 +87,58 @@ struct Piped {
     int Update(const std::string& text) { return chain.Update(text.data(), int(text.size())); }
 };
 
-// Feeds `input` through a fresh container holding `stage`, cut at `cuts`
-// (ascending offsets), then Final. Returns the output; `finalResult` gets
-// Final's status.
+// Feeds `input` through `stage` cut at the ascending offsets `cuts`, then
+// Final (its status goes to `finalResult`). Returns the output.
 inline std::string RunStage(KRFilter* stage, const std::string& input,
                             const std::vector<size_t>& cuts, int* finalResult = nullptr) {
-    KRFilterContainer container;
-    container.AddProcess(stage);
-    Sink sink;
-    sink.Attach(container);
+    Piped piped(stage);
     size_t start = 0;
-    for (size_t cut : cuts) {
-        EXPECT_EQ(container.Update(input.data() + start, int(cut - start)), 0);
-        start = cut;
+    for (size_t end : cuts) {
+        EXPECT_EQ(piped.chain.Update(input.data() + start, int(end - start)), 0);
+        start = end;
     }
-    EXPECT_EQ(container.Update(input.data() + start, int(input.size() - start)), 0);
-    int rc = container.Final();
+    EXPECT_EQ(piped.chain.Update(input.data() + start, int(input.size() - start)), 0);
+    int rc = piped.chain.Final();
     if (finalResult != nullptr) *finalResult = rc;
-    return sink.text;
+    return piped.sink.text;
 }
 
-// Random ascending cut points inside [0, size].
 inline std::vector<size_t> RandomCuts(std::mt19937& rng, size_t size, size_t averagePiece) {
     std::vector<size_t> cuts;
     for (size_t at = rng() % (averagePiece + 1); at < size; at += rng() % (2 * averagePiece + 1))
         cuts.push_back(at);
     return cuts;
+}
+
+// `oneLine` in lines of `width` characters, CR LF after each full line.
+inline std::string CrlfLines(const std::string& oneLine, size_t width) {
+    std::string text;
+    for (size_t at = 0; at < oneLine.size(); at += width) {
+        text += oneLine.substr(at, width);
+        if (at + width <= oneLine.size()) text += "\r\n";
+    }
+    return text;
+}
+
+// Every pair of cut points a <= b in [0, size].
+inline std::vector<std::vector<size_t>> EveryTwoCuts(size_t size) {
+    std::vector<std::vector<size_t>> all;
+    for (size_t a = 0; a <= size; ++a) {
+        for (size_t b = a; b <= size; ++b) all.push_back({a, b});
+    }
+    return all;
+}
+
+// Fresh `Filter`s fed `input` cut at every two points, and in one-byte
+// pieces, must all give `expected`.
+template <typename Filter>
+void ExpectEveryCuttingGives(const std::string& input, const std::string& expected) {
+    for (const auto& cuts : EveryTwoCuts(input.size())) {
+        ASSERT_EQ(RunStage(new Filter, input, cuts), expected) << cuts[0] << "," << cuts[1];
+    }
+    std::vector<size_t> everyByte;
+    for (size_t at = 1; at < input.size(); ++at) everyByte.push_back(at);
+    EXPECT_EQ(RunStage(new Filter, input, everyByte), expected);
 }
 
 }  // namespace streamtest
