@@ -2,7 +2,6 @@
 #include <string>
 
 #include "config_test_util.h"
-#include "params_generator.h"
 #include "testutil.h"
 
 namespace {
