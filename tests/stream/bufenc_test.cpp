@@ -4,6 +4,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "krtools/bufenc.h"
@@ -64,19 +65,17 @@ std::string DecodeInPieces(const std::string& text, const std::vector<size_t>& c
 }
 
 TEST(FilterInit, SetsTheTagAndUnknownFormatsWriteNothing) {
-    FilterContext context;
-    std::memset(&context, 0x5A, sizeof context);
-    EXPECT_EQ(FilterInit(&context, 1), 0);
-    EXPECT_EQ(context.bitBuffer, 0);
-    EXPECT_EQ(context.bitCount, 0);
-    EXPECT_EQ(std::memcmp(context.format, "R64", 4), 0);
-    FilterInit(&context, 2);
-    EXPECT_EQ(std::memcmp(context.format, "HDC", 4), 0);
-    FilterInit(&context, 3);
-    EXPECT_EQ(std::memcmp(context.format, "\0\0\0\0", 4), 0);
+    const std::pair<int, const char*> formats[] = {{1, "R64"}, {2, "HDC"}, {3, "\0\0\0"}};
+    for (const auto& [format, tag] : formats) {
+        FilterContext context;
+        std::memset(&context, 0x5A, sizeof context);
+        EXPECT_EQ(FilterInit(&context, format), 0);
+        EXPECT_EQ(context.bitBuffer | context.bitCount, 0);
+        EXPECT_EQ(std::memcmp(context.format, tag, 4), 0) << format;
+    }
+    FilterContext context = Context(3);
     char out[16] = {};
-    const unsigned char in[] = {1, 2, 3, 4};
-    EXPECT_EQ(FilterData(in, out, 4, &context), 0);
+    EXPECT_EQ(FilterData(reinterpret_cast<const unsigned char*>("abcd"), out, 4, &context), 0);
     EXPECT_EQ(FilterFinal(out, &context), 0);
     EXPECT_EQ(UnfilterData("QUJD", reinterpret_cast<unsigned char*>(out), 4, &context), 0);
     EXPECT_EQ(out[0], 0);
@@ -97,11 +96,10 @@ TEST(FilterData, Base64GroupsAreWrittenWhenCompleteAndMinusOneFinishes) {
     EXPECT_EQ(FilterData(in, out, -1, &context), 4);
     EXPECT_EQ(std::string(out, 4), OpensslBase64("a"));
     EXPECT_EQ(context.bitCount, 0);
-    EXPECT_EQ(FilterData(in, out, 0, &context), 0);
-    EXPECT_EQ(FilterData(in, out, -2, &context), 0);
+    EXPECT_EQ(FilterData(in, out, 0, &context) + FilterData(in, out, -2, &context), 0);
 }
 
-TEST(Base64Buffers, EveryCuttingMatchesOpensslBothWays) {
+TEST(Base64Buffers, EveryCuttingAndNoiseMatchOpenssl) {
     std::mt19937 rng(7);
     for (size_t length = 0; length <= 12; ++length) {
         std::string data = RandomBytes(rng, length);
@@ -113,35 +111,21 @@ TEST(Base64Buffers, EveryCuttingMatchesOpensslBothWays) {
             }
         }
     }
-    for (int round = 0; round < 10; ++round) {
-        std::string data = RandomBytes(rng, 1000 + rng() % 70000);
-        ASSERT_EQ(EncodeInPieces(data, streamtest::RandomCuts(rng, data.size(), 2500), 1),
-                  OpensslBase64(data));
-    }
-}
-
-TEST(UnfilterData, Base64SkipsEverythingOutsideTheAlphabet) {
-    std::mt19937 rng(9);
-    std::string data = RandomBytes(rng, 3000);
-    std::string noisy;
+    std::string data = RandomBytes(rng, 70000), noisy;
+    ASSERT_EQ(EncodeInPieces(data, streamtest::RandomCuts(rng, data.size(), 2500), 1),
+              OpensslBase64(data));
     for (char c : OpensslBase64(data)) {
         noisy += c;
         if (rng() % 3 == 0) noisy += "\r\n =\x80\xFF-"[rng() % 8];
     }
     FilterContext b64 = Context(0);
     std::memcpy(b64.format, "B64", 4);
-    EXPECT_EQ(DecodeInPieces(noisy, {7, 100, 101, 2000}, Context(1)), data);
+    EXPECT_EQ(DecodeInPieces(noisy, streamtest::RandomCuts(rng, noisy.size(), 2000), Context(1)),
+              data);
     EXPECT_EQ(DecodeInPieces(noisy, {}, b64), data);
 }
 
 TEST(Hex, MatchesBinasciiAndDecodingSkipsLowerCase) {
-    FilterContext context = Context(2);
-    char out[6];
-    EXPECT_EQ(FilterData(reinterpret_cast<const unsigned char*>("\x00\xAB\xFF"), out, 3, &context),
-              6);
-    EXPECT_EQ(std::string(out, 6), "00ABFF");
-    EXPECT_EQ(FilterFinal(out, &context), 0);
-
     std::mt19937 rng(3);
     std::string data = RandomBytes(rng, 5000);
     std::string hex = streamtest::Python("out = binascii.hexlify(data).upper()", data);

@@ -80,28 +80,28 @@ TEST(KRFilterQuotedPrintable, EveryCuttingGivesTheSameText) {
 TEST(KRFilterQuotedPrintable, RefusedOutputIsKeptAndResetRestartsTheColumn) {
     Piped piped(new KRFilterQuotedPrintable);
     EXPECT_EQ(piped.Update(""), 0);
-    EXPECT_EQ(piped.sink.pieces, 0);
-    piped.sink.refuse = 5;
+    EXPECT_EQ(piped.pieces, 0);
+    piped.refuse = 5;
     EXPECT_EQ(piped.Update("a b"), 5);
     EXPECT_EQ(piped.Update("="), 5);
-    piped.sink.refuse = 0;
+    piped.refuse = 0;
     EXPECT_EQ(piped.Update("c"), 0);
-    EXPECT_EQ(piped.sink.pieces, 1);
-    EXPECT_EQ(piped.sink.text, "a=20b=3Dc");
-    piped.sink.refuse = 6;
+    EXPECT_EQ(piped.pieces, 1);
+    EXPECT_EQ(piped.text, "a=20b=3Dc");
+    piped.refuse = 6;
     piped.Update("d");
     EXPECT_EQ(piped.chain.Final(), 6);
-    piped.sink.refuse = 0;
+    piped.refuse = 0;
     EXPECT_EQ(piped.chain.GetFirstProcess()->Final(), 0);
-    EXPECT_EQ(piped.sink.text, "a=20b=3Dcd");
+    EXPECT_EQ(piped.text, "a=20b=3Dcd");
 
     const std::string seventy(70, 'A');
     EXPECT_EQ(piped.chain.ResetFilters(), 0);
-    piped.sink.text.clear();
+    piped.text.clear();
     piped.Update(seventy);
-    EXPECT_EQ(piped.sink.text, seventy);
+    EXPECT_EQ(piped.text, seventy);
     piped.Update("BB");
-    EXPECT_EQ(piped.sink.text, seventy + "BB=\r\n");
+    EXPECT_EQ(piped.text, seventy + "BB=\r\n");
 }
 
 TEST(KRUnfilterQuotedPrintable, DecodesEscapesAndSoftBreaksWithinEachPiece) {
@@ -128,9 +128,9 @@ TEST(KRUnfilterQuotedPrintable, DecodesEscapesAndSoftBreaksWithinEachPiece) {
     Piped piped(new KRUnfilterQuotedPrintable);
     EXPECT_EQ(piped.Update("=\r\n"), 0);
     EXPECT_EQ(piped.Update(""), 0);
-    EXPECT_EQ(piped.sink.pieces, 2);  // empty pieces are passed on
+    EXPECT_EQ(piped.pieces, 2);  // empty pieces are passed on
     EXPECT_EQ(piped.chain.Final(), 0);
-    EXPECT_EQ(piped.sink.ends, 1);
+    EXPECT_EQ(piped.ends, 1);
 }
 
 TEST(KRUnfilterQuotedPrintable, ReadsQuopriAndOurOwnOutput) {

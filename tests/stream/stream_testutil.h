@@ -57,34 +57,27 @@ inline std::string Python(const std::string& snippet, const std::string& input) 
     return result.status == 0 ? testutil::ReadFile(dir.File("out")) : std::string();
 }
 
-// Collects what a chain writes; `refuse` is returned for data pieces.
-struct Sink {
+// A filter container holding at most one stage; collects what it writes.
+// `refuse` is returned for data pieces.
+struct Piped {
+    KRFilterContainer chain;
     std::string text;
     int pieces = 0, ends = 0, refuse = 0;
 
+    explicit Piped(KRFilter* stage = nullptr) {
+        if (stage != nullptr) chain.AddProcess(stage);
+        chain.SetWriteCallback(Write);
+        chain.SetWriteHandle(reinterpret_cast<unsigned char*>(this));
+    }
+    int Update(const std::string& data) { return chain.Update(data.data(), int(data.size())); }
     static int Write(const char* data, int length, unsigned char*, unsigned char* handle) {
-        auto* sink = reinterpret_cast<Sink*>(handle);
-        if (data == nullptr) return ++sink->ends, 0;
-        if (sink->refuse != 0) return sink->refuse;
-        ++sink->pieces;
-        sink->text.append(data, size_t(length));
+        auto* piped = reinterpret_cast<Piped*>(handle);
+        if (data == nullptr) return ++piped->ends, 0;
+        if (piped->refuse != 0) return piped->refuse;
+        ++piped->pieces;
+        piped->text.append(data, size_t(length));
         return 0;
     }
-    void Attach(KRStreamContainer& container) {
-        container.SetWriteCallback(Write);
-        container.SetWriteHandle(reinterpret_cast<unsigned char*>(this));
-    }
-};
-
-// A filter container holding one stage and writing into a Sink.
-struct Piped {
-    KRFilterContainer chain;
-    Sink sink;
-    explicit Piped(KRFilter* stage) {
-        chain.AddProcess(stage);
-        sink.Attach(chain);
-    }
-    int Update(const std::string& text) { return chain.Update(text.data(), int(text.size())); }
 };
 
 // Feeds `input` through `stage` cut at the ascending offsets `cuts`, then
@@ -100,7 +93,7 @@ inline std::string RunStage(KRFilter* stage, const std::string& input,
     EXPECT_EQ(piped.chain.Update(input.data() + start, int(input.size() - start)), 0);
     int rc = piped.chain.Final();
     if (finalResult != nullptr) *finalResult = rc;
-    return piped.sink.text;
+    return piped.text;
 }
 
 inline std::vector<size_t> RandomCuts(std::mt19937& rng, size_t size, size_t averagePiece) {
