@@ -12,6 +12,7 @@
 
 #include "krmepit/libctx.h"
 #include "krmepit/tipem.h"
+#include "krmepit/tipem_internal.h"
 
 namespace {
 
@@ -43,21 +44,9 @@ struct CertObject {
     }
 };
 
-CertObject* AsCert(POINTER handle) {
-    auto* object = static_cast<CertObject*>(handle);
-    return object != nullptr && object->magic == kCertMagic ? object : nullptr;
-}
+CertObject* AsCert(POINTER handle) { return krmepit::FromHandle<CertObject>(handle, kCertMagic); }
 
-template <typename Body>
-int Guarded(Body&& body) noexcept {
-    try {
-        return body();
-    } catch (const std::bad_alloc&) {
-        return KM_ERROR_ALLOC;
-    } catch (...) {
-        return KM_ERROR_INTERNAL;
-    }
-}
+using krmepit::Guarded;
 
 // ---- Loading -----------------------------------------------------------------
 
@@ -305,24 +294,10 @@ int BuildCertificate(const TCERT_FIELDS& fields, Bytes& certificate) {
 
 extern "C" {
 
-int CreateCertObject(POINTER* certObject) {
-    if (certObject == nullptr) return KM_ERROR_INVALID_ARGUMENT;
-    *certObject = nullptr;
-    return Guarded([&] {
-        *certObject = new CertObject;
-        return KM_OK;
-    });
-}
+int CreateCertObject(POINTER* certObject) { return krmepit::CreateHandle<CertObject>(certObject); }
 
 int DestroyCertObject(POINTER* certObject) {
-    if (certObject == nullptr) return KM_OK;
-    CertObject* object = AsCert(*certObject);
-    if (object != nullptr) {
-        object->magic = 0;
-        delete object;
-    }
-    *certObject = nullptr;
-    return KM_OK;
+    return krmepit::DestroyHandle<CertObject>(certObject, kCertMagic);
 }
 
 int SetCertBER(POINTER certObject, const ITEM* ber, POINTER /*surrender*/) {

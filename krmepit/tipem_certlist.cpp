@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "krmepit/tipem.h"
+#include "krmepit/tipem_internal.h"
 
 namespace {
 
@@ -26,8 +27,7 @@ struct CertListObject {
 };
 
 CertListObject* AsList(POINTER handle) {
-    auto* object = static_cast<CertListObject*>(handle);
-    return object != nullptr && object->magic == kCertListMagic ? object : nullptr;
+    return krmepit::FromHandle<CertListObject>(handle, kCertListMagic);
 }
 
 // Certificates read but not yet handed to a list; released unless taken.

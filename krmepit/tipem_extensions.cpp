@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "krmepit/tipem.h"
+#include "krmepit/tipem_internal.h"
 
 namespace {
 
@@ -51,25 +52,14 @@ struct AttributesObject {
 };
 
 ExtensionsObject* AsExtensions(POINTER handle) {
-    auto* object = static_cast<ExtensionsObject*>(handle);
-    return object != nullptr && object->magic == kExtensionsMagic ? object : nullptr;
+    return krmepit::FromHandle<ExtensionsObject>(handle, kExtensionsMagic);
 }
 
 AttributesObject* AsAttributes(POINTER handle) {
-    auto* object = static_cast<AttributesObject*>(handle);
-    return object != nullptr && object->magic == kAttributesMagic ? object : nullptr;
+    return krmepit::FromHandle<AttributesObject>(handle, kAttributesMagic);
 }
 
-template <typename Body>
-int Guarded(Body&& body) noexcept {
-    try {
-        return body();
-    } catch (const std::bad_alloc&) {
-        return KM_ERROR_ALLOC;
-    } catch (...) {
-        return KM_ERROR_INTERNAL;
-    }
-}
+using krmepit::Guarded;
 
 // True when the octets are the content of a well-formed object identifier.
 bool IsObjectIdentifier(const unsigned char* content, unsigned int length) {
@@ -104,14 +94,7 @@ int CreateExtensionsObject(POINTER* extensionsObject, int kind, POINTER /*surren
 }
 
 int DestroyExtensionsObject(POINTER* extensionsObject) {
-    if (extensionsObject == nullptr) return KM_OK;
-    ExtensionsObject* object = AsExtensions(*extensionsObject);
-    if (object != nullptr) {
-        object->magic = 0;
-        delete object;
-    }
-    *extensionsObject = nullptr;
-    return KM_OK;
+    return krmepit::DestroyHandle<ExtensionsObject>(extensionsObject, kExtensionsMagic);
 }
 
 int CreateExtension(POINTER extensionsObject, const unsigned char* oid, unsigned int oidLen,
@@ -183,23 +166,11 @@ int GetExtensionValue(ITEM** value, POINTER extensionsObject, unsigned int index
 }
 
 int CreateAttributesObject(POINTER* attributesObject) {
-    if (attributesObject == nullptr) return KM_ERROR_INVALID_ARGUMENT;
-    *attributesObject = nullptr;
-    return Guarded([&] {
-        *attributesObject = new AttributesObject;
-        return KM_OK;
-    });
+    return krmepit::CreateHandle<AttributesObject>(attributesObject);
 }
 
 int DestroyAttributesObject(POINTER* attributesObject) {
-    if (attributesObject == nullptr) return KM_OK;
-    AttributesObject* object = AsAttributes(*attributesObject);
-    if (object != nullptr) {
-        object->magic = 0;
-        delete object;
-    }
-    *attributesObject = nullptr;
-    return KM_OK;
+    return krmepit::DestroyHandle<AttributesObject>(attributesObject, kAttributesMagic);
 }
 
 int AddAttribute(POINTER attributesObject, const unsigned char* oid, unsigned int oidLen,

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "krmepit/tipem.h"
+#include "krmepit/tipem_internal.h"
 
 extern "C" {
 const unsigned char TAT_COUNTRY[3] = {0x55, 0x04, 0x06};
@@ -33,21 +34,9 @@ struct NameObject {
     std::vector<unsigned char> der;  // the last encoding handed out
 };
 
-NameObject* AsName(POINTER handle) {
-    auto* object = static_cast<NameObject*>(handle);
-    return object != nullptr && object->magic == kNameMagic ? object : nullptr;
-}
+NameObject* AsName(POINTER handle) { return krmepit::FromHandle<NameObject>(handle, kNameMagic); }
 
-template <typename Body>
-int Guarded(Body&& body) noexcept {
-    try {
-        return body();
-    } catch (const std::bad_alloc&) {
-        return KM_ERROR_ALLOC;
-    } catch (...) {
-        return KM_ERROR_INTERNAL;
-    }
-}
+using krmepit::Guarded;
 
 bool IsStringTag(int tag) {
     switch (tag) {
