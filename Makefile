@@ -8,6 +8,9 @@
 #   make valgrind  run every test program of the release build under valgrind
 #   make format   rewrite every C/C++ file with clang-format
 
+SHELL := /bin/bash
+.SHELLFLAGS := -o pipefail -c
+
 PREFIX ?= /usr/local
 FUZZ_SECONDS ?= 60
 SMOKE_SECONDS ?= 3
@@ -27,6 +30,7 @@ demo: deps
 	@scripts/demo build/release/tools/krtool/krtool
 
 test: deps check-format unit consumer fuzz-smoke
+	@scripts/test-summary build/dev/ctest-output.log build/fuzz/fuzz-output.log
 
 # Builds the release libraries, installs them into a temporary prefix and
 # builds two small consumers against them (CMake package and pkg-config).
@@ -44,7 +48,7 @@ valgrind: deps
 unit:
 	cmake --preset dev
 	cmake --build --preset dev -j$(JOBS)
-	ctest --preset dev
+	ctest --preset dev 2>&1 | tee build/dev/ctest-output.log
 
 release-test: deps
 	cmake --preset release
@@ -56,7 +60,7 @@ fuzz-build:
 	cmake --build --preset fuzz -j$(JOBS)
 
 fuzz-smoke: fuzz-build
-	scripts/fuzz-run $(SMOKE_SECONDS)
+	scripts/fuzz-run $(SMOKE_SECONDS) 2>&1 | tee build/fuzz/fuzz-output.log
 
 fuzz: deps fuzz-build
 	scripts/fuzz-run $(FUZZ_SECONDS)
