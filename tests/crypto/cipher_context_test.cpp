@@ -56,20 +56,18 @@ TEST(CipherContext, FinalPadModes) {
         int padMode, markHigh;
         const char* tail;  // the plaintext after the message bytes
         int32_t padCount;  // -99: no block was made
-    } cases[] = {
-        {5, 1, 0, "000000", 3},
-        {8, 1, 0, "", -99},
-        {0, 1, 0, "", -99},
-        {8, 2, 0, "0000000000000008", 8},
-        {0, 2, 0, "0000000000000008", 8},
-        {7, 2, 0, "01", 1},
-        {5, 3, 0, "303033", 3},
-        {5, 3, 1, "3030f3", 3},
-        {8, 3, 7, "30303030303030f8", 8},
-        {5, 0x41, 0, "414141", 3},
-        {6, 0x1FF, 0, "ffff", 2},
-        {8, 0x41, 0, "", -99},
-    };
+    } cases[] = {{5, 1, 0, "000000", 3},
+                 {8, 1, 0, "", -99},
+                 {0, 1, 0, "", -99},
+                 {8, 2, 0, "0000000000000008", 8},
+                 {0, 2, 0, "0000000000000008", 8},
+                 {7, 2, 0, "01", 1},
+                 {5, 3, 0, "303033", 3},
+                 {5, 3, 1, "3030f3", 3},
+                 {8, 3, 7, "30303030303030f8", 8},
+                 {5, 0x41, 0, "414141", 3},
+                 {6, 0x1FF, 0, "ffff", 2},
+                 {8, 0x41, 0, "", -99}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.length) + " pad " + std::to_string(c.padMode));
         const Bytes message(c.length, 0x5A);
@@ -83,7 +81,7 @@ TEST(CipherContext, FinalPadModes) {
     }
 }
 
-TEST(CipherContext, RefusalStopsDesButNotRc2AndUnknownModesOnlyChain) {
+TEST(CipherContext, RefusalStopsDesButNotRc2) {
     for (char mode : {'D', 'd', 'T', 't'}) {
         SCOPED_TRACE(mode);
         EncryptContext ctx = MakeContext(mode, Bytes(24, 0x31), kIv);
@@ -110,14 +108,6 @@ TEST(CipherContext, RefusalStopsDesButNotRc2AndUnknownModesOnlyChain) {
     EXPECT_EQ(rc2.status, 0);
     EXPECT_EQ(RunContext(rc2, Bytes(16, 9), {}, 1),
               OpenSslCipher("RC2-CBC", kKey, kIv, Bytes(16, 9), true, 40));
-
-    EncryptContext other = MakeContext('X', Bytes(8, 0), kIv);
-    std::memcpy(other.chain, "\xff\xff\xff\xff\x00\x00\x00\x00", 8);
-    EncryptInit(&other);  // leaves the chain alone
-    Bytes data = FromHex("0f0f0f0f0f0f0f0f0000000000000000");
-    int len = 16;
-    EncryptUpdate(&other, data.data(), &len);
-    EXPECT_EQ(Hex(data), "f0f0f0f00f0f0f0ff0f0f0f00f0f0f0f");
 }
 
 TEST(CipherContext, HostileArgumentsStayInsideBuffers) {

@@ -1,5 +1,6 @@
-// KR_PBE: argument checks, the DER headers, round trips and the length
-// checks of decryption.
+// KR_PBE: argument checks, the DER headers, decryption's length checks, and
+// PKCS #8 EncryptedPrivateKeyInfo exchanged with `openssl pkcs8`, also
+// through krtool pbe.
 #include "crypto_test_util.h"
 #include "krmepit/krmepit_types.h"
 
@@ -7,6 +8,7 @@ namespace {
 
 using ctest::ExpectThrow;
 using ctest::Pbe;
+using testutil::ShellQuote;
 
 TEST(KR_PBE, ArgumentErrorsHaveTheirCodesAndTexts) {
     const unsigned char x = 'x';
@@ -50,21 +52,6 @@ TEST(KR_PBE, ArgumentErrorsHaveTheirCodesAndTexts) {
     pbe.SetPassword(big.data(), 65536);
     pbe.SetPbeAlg(0);
     pbe.SetIterationCount(65536);
-}
-
-TEST(KR_PBE, EncryptIsDeterministicAndDecryptRestoresEveryLength) {
-    // Base64 text of up to 65536 characters: messages up to about 49000 octets.
-    for (size_t length : {1, 7, 8, 9, 100, 1000, 49000}) {
-        std::string message(length, '\0');
-        for (size_t i = 0; i < length; ++i) message[i] = static_cast<char>(i * 7 + length);
-        const std::string text = Pbe(false, message, "secret");
-        EXPECT_EQ(text, Pbe(false, message, "secret"));
-        EXPECT_NE(text, Pbe(false, message, "secret", 999));
-        EXPECT_NE(text, Pbe(false, message, "Secret"));
-        ASSERT_EQ(text[0], 'M');
-        EXPECT_EQ(text.find_first_of("\r\n"), std::string::npos);
-        EXPECT_EQ(Pbe(true, text, "secret"), message) << length;
-    }
 }
 
 TEST(KR_PBE, CreateTagWritesShortAndLongForms) {
@@ -113,12 +100,111 @@ TEST(KR_PBE, DecryptRefusesBadHeadersAndLengths) {
         SCOPED_TRACE(c.why);
         ExpectThrow([&] { Pbe(true, std::string(der.begin(), der.end()), "pw"); }, c.rc, c.text);
     }
-    testutil::TempDir dir;  // the largest message encrypts, but its SEQUENCE needs 3 length octets
-    const std::string der =
-        ctest::OpensslBase64Decode(dir, Pbe(false, std::string(65536, 'z'), "pw", 1));
+}
+
+class PbeInterop : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Sh("openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:1024 -out " + File("key.pem"));
+        keyInfo = Sh("openssl pkcs8 -topk8 -nocrypt -outform DER -in " + File("key.pem"));
+        ASSERT_GT(keyInfo.size(), 600u);
+        testutil::WriteFile(dir.File("key.der"), keyInfo);
+        testutil::WriteFile(dir.File("password"), password);
+    }
+    std::string File(const std::string& name) { return ShellQuote(dir.File(name)); }
+    std::string Sh(const std::string& command) {
+        return testutil::Run(command + " 2>/dev/null").output;
+    }
+    std::string Pkcs8(const std::string& args) {
+        return Sh("openssl pkcs8 -provider legacy -provider default " + args);
+    }
+    // `openssl pkcs8` decryption of our Base64 text, as a DER PrivateKeyInfo.
+    std::string OpensslDecrypt(const std::string& text, const std::string& passwordFile) {
+        testutil::WriteFile(dir.File("encrypted.der"), ctest::OpensslBase64Decode(dir, text));
+        return Pkcs8("-topk8 -nocrypt -inform DER -outform DER -in " + File("encrypted.der") +
+                     " -passin file:" + passwordFile);
+    }
+
+    testutil::TempDir dir;
+    std::string keyInfo;
+    const std::string password = "pass phrase 42";
+};
+
+TEST_F(PbeInterop, OpensslDecryptsWhatEncryptWrites) {
+    unsigned char salt[EVP_MAX_MD_SIZE];
+    const std::string salted = keyInfo + password;
+    EVP_Digest(salted.data(), salted.size(), salt, nullptr, EVP_md5(), nullptr);
+    std::string saltHex = ctest::Hex(salt, 8);
+    for (char& c : saltHex) c = static_cast<char>(toupper(c));
+    for (const auto& [iterations, count] :
+         {std::pair{1, "01"}, std::pair{1000, "03E8"}, std::pair{65536, "010000"}}) {
+        SCOPED_TRACE(iterations);
+        const std::string text = Pbe(false, keyInfo, password, iterations);
+        EXPECT_EQ(text, Pbe(false, keyInfo, password, iterations)) << "the salt is not random";
+        EXPECT_EQ(Pbe(true, text, password), keyInfo);
+        EXPECT_EQ(OpensslDecrypt(text, File("password")), keyInfo);
+        const std::string parsed = Sh("openssl asn1parse -inform DER -in " + File("encrypted.der"));
+        EXPECT_NE(parsed.find("pbeWithMD5AndDES-CBC"), std::string::npos);
+        EXPECT_NE(parsed.find(std::string("INTEGER           :") + count + "\n"), std::string::npos)
+            << parsed;
+        EXPECT_NE(parsed.find("[HEX DUMP]:" + saltHex + "\n"), std::string::npos) << parsed;
+    }
+    for (size_t n : {1, 9, 17, 100, 49000}) {  // each Base64 ending; texts up to 65536 long
+        const std::string message(n, char(n));
+        EXPECT_EQ(Pbe(true, Pbe(false, message, "secret"), "secret"), message) << n;
+    }
+    const std::string largest = std::string(65536, 'z');  // its SEQUENCE needs 3 length octets
+    const std::string der = ctest::OpensslBase64Decode(dir, Pbe(false, largest, "pw", 1));
     ASSERT_EQ(der.substr(0, 2), "\x30\x83");
     ExpectThrow([&] { Pbe(true, der.substr(0, 65536), "pw"); }, -9,
-                tag + "Too many ASN1 length bytes in tag (> 2)");
+                "KR_PBE::ParseTag\nToo many ASN1 length bytes in tag (> 2)");
+}
+
+TEST_F(PbeInterop, DecryptOpensOpensslKeysInBinaryAndBase64) {
+    const std::string encrypt = "-topk8 -inform DER -in " + File("key.der") +
+                                " -passout file:" + File("password") + " -outform ";
+    for (const char* scheme : {"PBE-MD5-DES", "PBE-SHA1-DES"}) {
+        SCOPED_TRACE(scheme);
+        const std::string der = Pkcs8(std::string("-v1 ") + scheme + " " + encrypt + "DER");
+        ASSERT_EQ(der.substr(0, 1), "\x30");
+        EXPECT_EQ(Pbe(true, der, password), keyInfo);
+        const std::string pem = Pkcs8(std::string("-v1 ") + scheme + " " + encrypt + "PEM");
+        const size_t begin = pem.find('\n') + 1;
+        const std::string body = pem.substr(begin, pem.find("-----END") - begin);
+        ASSERT_EQ(body.substr(0, 1), "M");
+        EXPECT_EQ(Pbe(true, body, password), keyInfo);
+    }
+    ctest::ExpectThrow([&] { Pbe(true, Pkcs8("-v2 aes-128-cbc " + encrypt + "DER"), password); },
+                       541, "KR_PBE::Decrypt\nB_SetAlgorithmInfo");
+}
+
+TEST_F(PbeInterop, KrtoolPbeRoundTripsThroughOpenssl) {
+    testutil::WriteFile(dir.File("pwline"), "correct horse\n");
+    const std::string tool = ShellQuote(KRTOOL_PATH) + " pbe ";
+    const std::string pw = " --password-file " + File("pwline") + " ";
+    const auto encrypted =
+        testutil::Run(tool + "encrypt" + pw + "--iterations 2048 " + File("key.der"));
+    ASSERT_EQ(encrypted.status, 0);
+    ASSERT_EQ(encrypted.output.back(), '\n');
+    EXPECT_EQ(
+        OpensslDecrypt(encrypted.output.substr(0, encrypted.output.size() - 1), File("pwline")),
+        keyInfo);
+    testutil::WriteFile(dir.File("encrypted.txt"), encrypted.output);
+    const auto decrypted = testutil::Run(tool + "decrypt" + pw + "- < " + File("encrypted.txt"));
+    EXPECT_EQ(decrypted.status, 0);
+    EXPECT_EQ(decrypted.output, keyInfo);
+
+    testutil::WriteFile(dir.File("junk"), "0123456789");
+    const std::pair<std::string, int> failures[] = {
+        {"encrypt /dev/null", 2},  // no password file
+        {"scramble" + pw, 2},
+        {"encrypt" + pw + "--iterations 0 " + File("junk"), 2},
+        {"decrypt" + pw + File("junk"), 1},  // not encrypted data
+        {"encrypt" + pw + "/dev/null", 1},   // empty message
+    };
+    for (const auto& [args, status] : failures) {
+        EXPECT_EQ(testutil::Run(tool + args + " 2>/dev/null").status, status) << args;
+    }
 }
 
 }  // namespace
