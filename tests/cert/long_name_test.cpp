@@ -2,10 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <functional>
 #include <string>
 
-#include "krtools/cert.h"
+#include "cert_testutil.h"
 
 namespace {
 
@@ -16,7 +15,7 @@ NameStructEntry E(const char* text, int32_t length = -1) {
 
 // BuildLongName into buffers pre-filled with 'X': both are zero-filled
 // first, so no 'X' may remain.
-std::string LongName(TIPEM_NAME_OBJ& name, int outLen, std::string* cn = nullptr, int cnLen = 64) {
+std::string LongName(TIPEM_NAME_OBJ& name, int outLen, std::string* cn, int cnLen = 64) {
     std::string out(static_cast<size_t>(outLen), 'X'), cnOut(static_cast<size_t>(cnLen), 'X');
     name.BuildLongName(&out[0], outLen, cn ? &cnOut[0] : nullptr, cnLen);
     EXPECT_EQ(out.find('X'), std::string::npos);
@@ -27,93 +26,59 @@ std::string LongName(TIPEM_NAME_OBJ& name, int outLen, std::string* cn = nullptr
     return out.c_str();
 }
 
-TEST(BuildLongName, WorkedExampleInBothForms) {
-    TIPEM_NAME_OBJ name;
-    name.country = "USA";
-    name.organization = "Acme";
-    name.commonName = "Gateway One";
-    name.orgUnit = "Sales";
-    name.streetAddress1 = "Main St";
-    name.streetAddress2 = "Elm St";
-    name.locality = "Springfield";
-    name.state = "IL";
-    name.postalCode = "627";
-    name.emailAddress = "gw@example.com";
-    std::string cn;
-    EXPECT_EQ(LongName(name, 256, &cn),
-              "US.Acme.Gateway One.Sales.Elm St.Main St.Springfield.IL.627");
-    EXPECT_EQ(cn, "Gateway One");
-    NameStruct record{E("USA"),         E("IL"),  E("Springfield"), E("Acme"),   E("Sales"),
-                      E("Gateway One"), E("", 0), E("Main St"),     E("Elm St"), E("627")};
-    char out[256];
-    NameStructToLongName(out, &record);
-    EXPECT_STREQ(out, "USA.Acme.Gateway One.Sales.Elm St.Main St.Springfield.IL.627");
-}
-
-TEST(BuildLongName, WidthsOrderAndCutting) {
+TEST(BuildLongName, WorkedExampleWidthsOrderAndCutting) {
     const std::string forty(40, 'c');
     struct Case {
-        std::function<void(TIPEM_NAME_OBJ&)> fill;
+        std::vector<std::string> fields;
         int outLen;
         std::string longName, commonName;
     };
     const Case cases[] = {
-        {[](TIPEM_NAME_OBJ&) {}, 16, "", ""},
-        {[&](TIPEM_NAME_OBJ& n) { n.commonName = forty.c_str(); }, 64, forty.substr(0, 30),
-         forty.substr(0, 30)},
-        {[](TIPEM_NAME_OBJ& n) { n.postalCode = "123456789012345"; }, 64, "12345678901", ""},
-        {[](TIPEM_NAME_OBJ& n) {
-             n.commonName = "CN";
-             n.title = "T";
-             n.orgUnit = "OU";
-         },
-         64, "CN.T.OU", "CN"},
-        {[](TIPEM_NAME_OBJ& n) {
-             n.streetAddress1 = "B";
-             n.streetAddress2 = "A";
-         },
-         64, "A.B", ""},
-        {[](TIPEM_NAME_OBJ& n) {
-             n.streetAddress1 = "B";
-             n.streetAddress2 = "B";
-         },
-         64, "B.B", ""},
-        {[](TIPEM_NAME_OBJ& n) { n.streetAddress2 = "Only"; }, 64, "Only", ""},
-        {[](TIPEM_NAME_OBJ& n) {
-             n.organization = "Organisation";
-             n.commonName = "Common";
-         },
-         10, "Organisat", "Common"},
-        {[](TIPEM_NAME_OBJ& n) { n.organization = "Organisation"; }, 1, "", ""},
+        {{"C=USA", "O=Acme", "CN=Gateway One", "OU=Sales", "street1=Main St", "street2=Elm St",
+          "L=Springfield", "ST=IL", "postalCode=627", "emailAddress=gw@example.com"},
+         256,
+         "US.Acme.Gateway One.Sales.Elm St.Main St.Springfield.IL.627",
+         "Gateway One"},
+        {{}, 16, "", ""},
+        {{"CN=" + forty}, 64, forty.substr(0, 30), forty.substr(0, 30)},
+        {{"postalCode=123456789012345"}, 64, "12345678901", ""},
+        {{"CN=CN", "title=T", "OU=OU"}, 64, "CN.T.OU", "CN"},
+        {{"street1=B", "street2=B"}, 64, "B.B", ""},
+        {{"street2=Only"}, 64, "Only", ""},
+        {{"O=Organisation", "CN=Common"}, 10, "Organisat", "Common"},
+        {{"O=Organisation"}, 1, "", ""},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.longName);
         TIPEM_NAME_OBJ name;
-        c.fill(name);
+        certtest::Fill(name, c.fields);
         std::string cn;
         EXPECT_EQ(LongName(name, c.outLen, &cn), c.longName);
         EXPECT_EQ(cn, c.commonName);
+        EXPECT_EQ(LongName(name, c.outLen, nullptr), c.longName);
     }
     TIPEM_NAME_OBJ name;
-    name.commonName = "Common";
+    certtest::Fill(name, {"CN=Common"});
     std::string cn;
     LongName(name, 64, &cn, 4);
     EXPECT_EQ(cn, "Com");
-}
 
-TEST(BuildLongName, ThreeArgumentFormParsesTheGivenName) {
-    TIPEM_NAME_OBJ source;
-    source.country = "DE";
-    source.commonName = "Party";
-    source.emailAddress = "x@y.z";
+    // The three-argument form parses the given toolkit name first.
+    TIPEM_NAME_OBJ source, parsed;
+    certtest::Fill(source, {"C=DE", "CN=Party", "emailAddress=x@y.z"});
     source.BuildDistinguishedName();
-    TIPEM_NAME_OBJ name;
     char out[64];
-    name.BuildLongName(out, sizeof out, static_cast<unsigned char*>(source.nameObject));
+    parsed.BuildLongName(out, sizeof out, static_cast<unsigned char*>(source.nameObject));
     EXPECT_STREQ(out, "DE.Party");
-    EXPECT_EQ(name.emailAddress.value, "x@y.z");
+    EXPECT_EQ(parsed.emailAddress.value, "x@y.z");
 }
 
 TEST(NameStructToLongName, PresenceAndStreetOrderNeverReadPastNul) {
+    NameStruct example{E("USA"),         E("IL"),  E("Springfield"), E("Acme"),   E("Sales"),
+                       E("Gateway One"), E("", 0), E("Main St"),     E("Elm St"), E("627")};
+    char out[256];
+    NameStructToLongName(out, &example);
+    EXPECT_STREQ(out, "USA.Acme.Gateway One.Sales.Elm St.Main St.Springfield.IL.627");
     struct Case {
         NameStructEntry street1, street2, postalCode;
         const char* expected;
@@ -132,7 +97,7 @@ TEST(NameStructToLongName, PresenceAndStreetOrderNeverReadPastNul) {
         record.streetAddress1 = c.street1;
         record.streetAddress2 = c.street2;
         record.postalCode = c.postalCode;
-        char out[64] = "junk";
+        std::strcpy(out, "junk");
         NameStructToLongName(out, &record);
         EXPECT_STREQ(out, c.expected);
     }

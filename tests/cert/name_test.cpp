@@ -2,10 +2,9 @@
 // d2i_X509_NAME; names made by OpenSSL parsed into the fields.
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "cert_testutil.h"
-#include "krtools/cert.h"
+
+using namespace certtest;
 
 namespace {
 
@@ -14,9 +13,7 @@ class ToolkitName {
 public:
     explicit ToolkitName(const std::string& der) {
         EXPECT_EQ(CreateNameObject(&handle_), 0);
-        EXPECT_EQ(
-            SetNameBER(handle_, certtest::Data(der), static_cast<unsigned>(der.size()), nullptr),
-            0);
+        EXPECT_EQ(SetNameBER(handle_, Data(der), static_cast<unsigned>(der.size()), nullptr), 0);
     }
     ~ToolkitName() { DestroyNameObject(&handle_); }
     ToolkitName(const ToolkitName&) = delete;
@@ -27,7 +24,7 @@ private:
     POINTER handle_ = nullptr;
 };
 
-// (field, string type, value, -1 for a new RDN or 0 to join the last one)
+// set: 0 joins the last RDN, -1 starts a new one.
 struct Attr {
     const char* field;
     int type;
@@ -36,18 +33,18 @@ struct Attr {
 };
 
 std::string OpenSSLName(const std::vector<Attr>& attrs) {
-    certtest::NamePtr name(X509_NAME_new());
+    NamePtr name(X509_NAME_new());
     for (const Attr& a : attrs) {
-        X509_NAME_add_entry_by_txt(name.get(), a.field, a.type, certtest::Data(a.value),
+        X509_NAME_add_entry_by_txt(name.get(), a.field, a.type, Data(a.value),
                                    static_cast<int>(a.value.size()), -1, a.set);
     }
-    return certtest::NameDer(name.get());
+    return NameDer(name.get());
 }
 
 // "sn/type/value" of each entry as OpenSSL reads a DER name; each must be an
 // RDN of its own.
 std::vector<std::string> OpenSSLEntries(const unsigned char* der, size_t length) {
-    certtest::NamePtr name = certtest::ParseName(der, length);
+    NamePtr name = ParseName(der, length);
     EXPECT_TRUE(name);
     std::vector<std::string> entries;
     for (int i = 0; name && i < X509_NAME_entry_count(name.get()); ++i) {
@@ -55,50 +52,35 @@ std::vector<std::string> OpenSSLEntries(const unsigned char* der, size_t length)
         EXPECT_EQ(X509_NAME_ENTRY_set(e), i);
         const ASN1_STRING* v = X509_NAME_ENTRY_get_data(e);
         entries.push_back(std::string(OBJ_nid2sn(OBJ_obj2nid(X509_NAME_ENTRY_get_object(e)))) +
-                          "/" + std::to_string(ASN1_STRING_type(v)) + "/" +
-                          certtest::AsString(ASN1_STRING_get0_data(v),
-                                             static_cast<size_t>(ASN1_STRING_length(v))));
+                          "/" + std::to_string(ASN1_STRING_type(v)) + "/" + Text(v));
     }
     return entries;
 }
 
 TEST(NameBuild, FieldsBuildInTheFixedOrderWithTheirStringTypes) {
     struct Case {
-        std::function<void(TIPEM_NAME_OBJ&)> fill;
-        std::vector<std::string> expected;
+        std::vector<std::string> fields, expected;
     };
     const Case cases[] = {
-        {[](TIPEM_NAME_OBJ& n) {  // set in reverse order, built in the fixed one
-             n.emailAddress = "ops@example.com";
-             n.postalCode = "627";
-             n.streetAddress2 = "Elm St";
-             n.streetAddress1 = "Main St";
-             n.title = "Gateway";
-             n.commonName = "Gateway One";
-             n.orgUnit = "Sales";
-             n.organization = "Acme";
-             n.locality = "Springfield";
-             n.state = "IL";
-             n.country = "US";
-         },
+        {{"emailAddress=ops@example.com", "postalCode=627", "street2=Elm St", "street1=Main St",
+          "title=Gateway", "CN=Gateway One", "OU=Sales", "O=Acme", "L=Springfield", "ST=IL",
+          "C=US"},
          {"C/19/US", "ST/19/IL", "L/19/Springfield", "O/19/Acme", "OU/19/Sales",
           "CN/19/Gateway One", "title/19/Gateway", "street/19/Main St", "street/19/Elm St",
           "postalCode/19/627", "emailAddress/22/ops@example.com"}},
-        {[](TIPEM_NAME_OBJ& n) { n.commonName = "Only CN"; }, {"CN/19/Only CN"}},
-        {[](TIPEM_NAME_OBJ& n) { n.emailAddress = "a@b.c"; }, {"emailAddress/22/a@b.c"}},
-        // Values are not checked against PrintableString.
-        {[](TIPEM_NAME_OBJ& n) { n.commonName = "a@b_c*"; }, {"CN/19/a@b_c*"}},
-        {[](TIPEM_NAME_OBJ&) {}, {}},
+        {{"emailAddress=a@b.c"}, {"emailAddress/22/a@b.c"}},
+        {{"CN=a@b_c*"}, {"CN/19/a@b_c*"}},  // not checked as PrintableString
+        {{}, {}},
     };
     for (const Case& c : cases) {
         TIPEM_NAME_OBJ name;
-        c.fill(name);
+        Fill(name, c.fields);
         name.BuildDistinguishedName();
         EXPECT_EQ(OpenSSLEntries(name.der, name.derLen), c.expected);
     }
 }
 
-TEST(NameParse, FieldsFollowTheFirstOccurrenceAndStreetOrderRules) {
+TEST(NameParse, FieldsFollowTheFirstOccurrenceStreetOrderAndBmpRules) {
     const int A = MBSTRING_ASC, T = V_ASN1_T61STRING, B = V_ASN1_BMPSTRING;
     struct Case {
         std::vector<Attr> attrs;
@@ -127,8 +109,8 @@ TEST(NameParse, FieldsFollowTheFirstOccurrenceAndStreetOrderRules) {
         ToolkitName source(der);
         TIPEM_NAME_OBJ name;
         name.SetNameObject(source.get());
-        SCOPED_TRACE(certtest::Hex(der));
-        EXPECT_EQ(certtest::AsString(name.der, name.derLen), der);
+        SCOPED_TRACE(Hex(der));
+        EXPECT_EQ(AsString(name.der, name.derLen), der);
         EXPECT_EQ(name.avaList.size(), c.attrs.size());
         EXPECT_EQ(name.commonName.value, c.commonName);
         EXPECT_EQ(name.organization.value, c.organization);
@@ -138,10 +120,9 @@ TEST(NameParse, FieldsFollowTheFirstOccurrenceAndStreetOrderRules) {
 }
 
 TEST(NameParse, OtherTypesStayInTheListAndTypesPointAtToolkitOctets) {
-    ToolkitName source(OpenSSLName({{"CN", MBSTRING_ASC, "First"},
-                                    {"DC", MBSTRING_ASC, "example"},
-                                    {"1.2.3.4", MBSTRING_ASC, "other"},
-                                    {"CN", MBSTRING_ASC, "Second"}}));
+    const int A = MBSTRING_ASC;
+    ToolkitName source(OpenSSLName(
+        {{"CN", A, "First"}, {"DC", A, "example"}, {"1.2.3.4", A, "other"}, {"CN", A, "Second"}}));
     TIPEM_NAME_OBJ name;
     name.SetNameObject(source.get());
     ASSERT_EQ(name.avaList.size(), 4u);
@@ -149,8 +130,7 @@ TEST(NameParse, OtherTypesStayInTheListAndTypesPointAtToolkitOctets) {
     EXPECT_EQ(name.avaList[2].value, "other");
     EXPECT_EQ(name.avaList[3].value, "Second");
     EXPECT_EQ(name.commonName.valueTag, V_ASN1_UTF8STRING);
-    EXPECT_EQ(certtest::Hex(name.commonName.type, name.commonName.typeLen),
-              certtest::Hex(TAT_COMMON_NAME, 3));
+    EXPECT_EQ(Hex(name.commonName.type, name.commonName.typeLen), Hex(TAT_COMMON_NAME, 3));
     // Equality needs the same type pointer, not merely equal octets.
     TIPEM_NAME_AVA copy(name.commonName);
     EXPECT_TRUE(copy == name.commonName);
@@ -167,22 +147,13 @@ TEST(NameParse, OtherTypesStayInTheListAndTypesPointAtToolkitOctets) {
 
 TEST(NameObject, ToolkitFailuresCarryTheCallName) {
     TIPEM_NAME_OBJ name;
-    try {
-        name.SetNameObject(nullptr);
-        ADD_FAILURE();
-    } catch (const KRException& e) {
-        EXPECT_EQ(e.text, "GetNameDER");
-        EXPECT_EQ(e.rc, KM_ERROR_INVALID_ARGUMENT);
-    }
+    const KRException e = Thrown([&] { name.SetNameObject(nullptr); });
+    EXPECT_EQ(e.text, "GetNameDER");
+    EXPECT_EQ(e.rc, KM_ERROR_INVALID_ARGUMENT);
     name.Destroy();
     EXPECT_EQ(name.nameObject, nullptr);
     name.commonName = "x";
-    try {
-        name.BuildDistinguishedName();
-        ADD_FAILURE();
-    } catch (const KRException& e) {
-        EXPECT_EQ(e.text, "AddNameAVA");
-    }
+    EXPECT_EQ(Thrown([&] { name.BuildDistinguishedName(); }).text, "AddNameAVA");
     TIPEM_NAME_OBJ moved(std::move(name));
     EXPECT_EQ(moved.commonName.value, "x");
     moved.Create();  // Create flushes the fields too

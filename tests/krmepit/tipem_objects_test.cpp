@@ -14,7 +14,9 @@ namespace {
 std::string Text(const unsigned char* data, size_t length) {
     return std::string(reinterpret_cast<const char*>(data), length);
 }
-
+std::string ObjectOctets(const ASN1_OBJECT* object) {
+    return Text(OBJ_get0_data(object), static_cast<size_t>(OBJ_length(object)));
+}
 const unsigned char* Octets(const std::string& text) {
     return reinterpret_cast<const unsigned char*>(text.data());
 }
@@ -55,10 +57,9 @@ TEST(TipemName, AttributeConstantsAreTheContentOctetsOfTheStandardIdentifiers) {
         {TAT_EMAIL_ADDRESS, NID_pkcs9_emailAddress},
     };
     for (const auto& [octets, nid] : constants) {
-        const ASN1_OBJECT* object = OBJ_nid2obj(nid);
-        const size_t length = static_cast<size_t>(OBJ_length(object));
-        EXPECT_EQ(length, nid == NID_pkcs9_emailAddress ? TAT_EMAIL_LEN : TAT_X520_LEN);
-        EXPECT_EQ(Text(octets, length), Text(OBJ_get0_data(object), length)) << OBJ_nid2sn(nid);
+        const std::string expected = ObjectOctets(OBJ_nid2obj(nid));
+        EXPECT_EQ(expected.size(), nid == NID_pkcs9_emailAddress ? TAT_EMAIL_LEN : TAT_X520_LEN);
+        EXPECT_EQ(Text(octets, expected.size()), expected) << OBJ_nid2sn(nid);
     }
 }
 
@@ -75,14 +76,14 @@ TEST(TipemName, AttributesEncodeWithTheirTagsAndRdns) {
     X509_NAME* parsed = d2i_X509_NAME(nullptr, &p, static_cast<long>(der.size()));
     ASSERT_NE(parsed, nullptr);
     ASSERT_EQ(X509_NAME_entry_count(parsed), 4);
+    unsigned int count = 0;
+    ASSERT_EQ(GetNameAVACount(&count, name.handle, nullptr), KM_OK);
+    ASSERT_EQ(count, 4u);
     // Inside the second RDN the shorter encoding (the unit) sorts first, and
     // the toolkit reports the AVAs in that order too.
     const int sets[] = {0, 1, 1, 2};
     const int tags[] = {V_ASN1_PRINTABLESTRING, V_ASN1_T61STRING, V_ASN1_UTF8STRING,
                         V_ASN1_IA5STRING};
-    unsigned int count = 0;
-    ASSERT_EQ(GetNameAVACount(&count, name.handle, nullptr), KM_OK);
-    ASSERT_EQ(count, 4u);
     for (unsigned int i = 0; i < 4; ++i) {
         const X509_NAME_ENTRY* entry = X509_NAME_get_entry(parsed, static_cast<int>(i));
         const ASN1_STRING* data = X509_NAME_ENTRY_get_data(entry);
@@ -94,9 +95,7 @@ TEST(TipemName, AttributesEncodeWithTheirTagsAndRdns) {
         ASSERT_EQ(
             GetNameAVA(&type, &typeLen, &tag, &value, &valueLen, &rdn, name.handle, i, nullptr),
             KM_OK);
-        const ASN1_OBJECT* object = X509_NAME_ENTRY_get_object(entry);
-        EXPECT_EQ(Text(type, typeLen),
-                  Text(OBJ_get0_data(object), static_cast<size_t>(OBJ_length(object))));
+        EXPECT_EQ(Text(type, typeLen), ObjectOctets(X509_NAME_ENTRY_get_object(entry)));
         EXPECT_EQ(tag, tags[i]);
         EXPECT_EQ(Text(value, valueLen),
                   Text(ASN1_STRING_get0_data(data), static_cast<size_t>(ASN1_STRING_length(data))));
@@ -123,12 +122,11 @@ TEST(TipemName, BadArgumentsAreRefusedWithoutChangingTheName) {
     EXPECT_EQ(name.Add(TAT_COMMON_NAME, 3, V_ASN1_INTEGER, "x"), KM_ERROR_INVALID_ARGUMENT);
     EXPECT_EQ(name.Add(TAT_COMMON_NAME, 3, V_ASN1_BMPSTRING, "odd"), KM_ERROR_DATA);
     EXPECT_EQ(name.Add(TAT_COMMON_NAME, 3, V_ASN1_UTF8STRING, "\xFF\xFE"), KM_ERROR_DATA);
-    const std::string notAName = "\x30\x05\x31\x03\x02\x01\x01";
-    EXPECT_EQ(SetNameBER(name.handle, Octets(notAName), 7, nullptr), KM_ERROR_DATA);
-    const std::string trailing = before + "x";
-    EXPECT_EQ(SetNameBER(name.handle, Octets(trailing), static_cast<unsigned int>(trailing.size()),
-                         nullptr),
-              KM_ERROR_DATA);
+    for (const std::string& bad : {std::string("\x30\x05\x31\x03\x02\x01\x01"), before + "x"}) {
+        EXPECT_EQ(
+            SetNameBER(name.handle, Octets(bad), static_cast<unsigned int>(bad.size()), nullptr),
+            KM_ERROR_DATA);
+    }
     EXPECT_EQ(name.Der(), before);
 
     // A handle of another kind is refused.
@@ -159,8 +157,7 @@ TEST(TipemExtensions, ExtensionsKeepOrderAndValuesAndRefuseDuplicates) {
 
     unsigned int valueIndex = 7;
     unsigned char oneBytes[] = "one", twoBytes[] = "two";
-    ITEM one{oneBytes, 3};
-    ITEM two{twoBytes, 3};
+    ITEM one{oneBytes, 3}, two{twoBytes, 3};
     ASSERT_EQ(AddExtensionValue(&valueIndex, extensions, first, &one), KM_OK);
     ASSERT_EQ(AddExtensionValue(&valueIndex, extensions, first, &two), KM_OK);
     EXPECT_EQ(valueIndex, 1u);
@@ -184,20 +181,21 @@ TEST(TipemCertList, OtherPemBlocksAreSkippedAndABadOneRejectsAll) {
     const std::string pem =
         testutil::ReadFile(std::string(KRTOOLS_SOURCE_DIR) + "/demo/sample-cert.pem");
     const std::string other = "-----BEGIN OTHER THING-----\nAAAA\n-----END OTHER THING-----\n";
-    const std::string bundle = "leading text\n" + pem + other + pem;
-    POINTER list = nullptr;
-    ASSERT_EQ(CreateCertListObject(&list), KM_OK);
-    unsigned int added = 0, count = 0;
-    ASSERT_EQ(AddCertListPEM(list, bundle.data(), static_cast<unsigned int>(bundle.size()), &added),
-              KM_OK);
-    EXPECT_EQ(added, 2u);
-
     std::string broken = pem;
     broken.replace(broken.find('\n') + 10, 8, "!!!!!!!!");
-    const std::string mixed = pem + broken;
-    EXPECT_EQ(AddCertListPEM(list, mixed.data(), static_cast<unsigned int>(mixed.size()), &added),
-              KM_ERROR_DATA);
+    POINTER list = nullptr;
+    ASSERT_EQ(CreateCertListObject(&list), KM_OK);
+    const auto addPem = [&](const std::string& text, unsigned int* added) {
+        return AddCertListPEM(list, text.data(), static_cast<unsigned int>(text.size()), added);
+    };
+    unsigned int added = 0, count = 0;
+    ASSERT_EQ(addPem("leading text\n" + pem + other + pem, &added), KM_OK);
+    EXPECT_EQ(added, 2u);
+    EXPECT_EQ(addPem(pem + broken, &added), KM_ERROR_DATA);
     EXPECT_EQ(added, 0u);
+    ASSERT_EQ(addPem("no blocks", &added), KM_OK);
+    EXPECT_EQ(added, 0u);
+
     POINTER cert = nullptr;
     unsigned int info = 0;
     ASSERT_EQ(GetCertListCert(&cert, &info, list, 1), KM_OK);
@@ -207,8 +205,6 @@ TEST(TipemCertList, OtherPemBlocksAreSkippedAndABadOneRejectsAll) {
     const std::string cut = Text(der.data, der.len) + Text(der.data, der.len / 2);
     EXPECT_EQ(AddCertListDER(list, Octets(cut), static_cast<unsigned int>(cut.size()), &added),
               KM_ERROR_DATA);
-    ASSERT_EQ(AddCertListPEM(list, "no blocks", 9, &added), KM_OK);
-    EXPECT_EQ(added, 0u);
     ASSERT_EQ(GetCertListCount(&count, list), KM_OK);
     EXPECT_EQ(count, 2u);
     EXPECT_EQ(GetCertListCert(&cert, &info, list, 2), KM_ERROR_INDEX);
