@@ -105,24 +105,22 @@ enum class ParamStyle { kParen, kParenEscapes, kEqual };
 struct GeneratedParams {
     std::string text;
     std::vector<std::string> records;
-    bool lastRecordClosed = false;
 };
 
 class ParamsGenerator {
 public:
     ParamsGenerator(unsigned seed, ParamStyle style) : rng_(seed), style_(style) {}
 
-    GeneratedParams Generate(int recordCount) {
+    // `closed` records ended by ";", then one (maybe empty) ended by the file.
+    GeneratedParams Generate(int closed) {
         GeneratedParams out;
-        for (int r = 0; r < recordCount; ++r) {
+        for (int r = 0; r <= closed; ++r) {
             std::string record;
             for (int p = Range(0, 6); p > 0; --p) record += PutPair(record.empty());
-            out.lastRecordClosed = r + 1 < recordCount || Chance(50);
-            if (out.lastRecordClosed) {
-                text_ += Blanks(0, 2) + ";" + (Chance(40) ? Blanks(0, 2) + "dropped(x) y=1" : "");
-                text_ += "\n";
-            }
             out.records.push_back(record);
+            if (r == closed) break;
+            text_ +=
+                Blanks(0, 2) + ";" + (Chance(40) ? Blanks(0, 2) + "dropped(x) y=1" : "") + "\n";
         }
         out.text = text_ + (Chance(50) ? "\n" : "");
         return out;

@@ -47,7 +47,7 @@ TEST(KrtoolIni, GetSetListAndFailures) {
 TEST(KrtoolParams, PrintsPairsFailsOnSyntaxAndRejectsBadUsage) {
     testutil::TempDir dir;
     const auto generated =
-        configtest::ParamsGenerator(21, configtest::ParamStyle::kParenEscapes).Generate(8);
+        configtest::ParamsGenerator(21, configtest::ParamStyle::kParenEscapes).Generate(7);
     testutil::WriteFile(dir.File("gen.txt"), generated.text);
     std::string expected;  // each pair line gets its record number in front
     for (size_t r = 0; r < generated.records.size(); ++r) {
