@@ -2,7 +2,9 @@
 // propagation, ownership and the end-of-stream callbacks.
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "krtools/stream.h"
@@ -10,11 +12,13 @@
 namespace {
 
 using Events = std::vector<std::string>;
+Events events;  // stage calls as "a.Final", callback calls as "kind:data:source:handle:level"
+unsigned char* containerAddress = nullptr;
 
-// A filter that journals its calls and returns the results it is told to.
+// A filter that logs its calls and returns the results it is told to.
 class Recorder : public KRFilter {
 public:
-    Recorder(Events* journal, std::string name) : journal_(journal), name_(std::move(name)) {}
+    explicit Recorder(std::string name) : name_(std::move(name)) {}
     ~Recorder() override { Note("destroyed"); }
     int Init() override { return Note("Init"); }
     int Update(const char* data, int length) override {
@@ -33,27 +37,21 @@ public:
 
 private:
     int Note(const std::string& what, int result = 0) {
-        journal_->push_back(name_ + "." + what);
+        events.push_back(name_ + "." + what);
         return result;
     }
-    Events* journal_;
     std::string name_;
 };
 
-// Every callback call, as "kind:data:source:handle:level".
-Events calls;
-unsigned char* containerAddress = nullptr;
-
 int Record(const char* kind, const char* data, int length, unsigned char* source,
            unsigned char* handle, unsigned level = 0) {
-    calls.push_back(std::string(kind) + ":" + (data ? std::string(data, size_t(length)) : "null") +
-                    ":" + (source == containerAddress ? "container" : "stage") + ":" +
-                    reinterpret_cast<const char*>(handle) + ":" + std::to_string(level));
-    return 0;
+    events.push_back(std::string(kind) + ":" + (data ? std::string(data, size_t(length)) : "null") +
+                     ":" + (source == containerAddress ? "container" : "stage") + ":" +
+                     reinterpret_cast<const char*>(handle) + ":" + std::to_string(level));
+    return data != nullptr && std::string(data, size_t(length)) == "refuse" ? 42 : 0;
 }
 int Write(const char* d, int n, unsigned char* s, unsigned char* h) {
-    Record("write", d, n, s, h);
-    return d != nullptr && std::string(d, size_t(n)) == "refuse" ? 42 : 0;
+    return Record("write", d, n, s, h);
 }
 int Debug(const char* d, int n, unsigned char* s, unsigned char* h) {
     return Record("debug", d, n, s, h);
@@ -61,88 +59,98 @@ int Debug(const char* d, int n, unsigned char* s, unsigned char* h) {
 int Log(const char* d, int n, unsigned char* s, unsigned char* h, unsigned level) {
     return Record("log", d, n, s, h, level) + 7;
 }
+unsigned char* Handle(const char* name) {
+    return reinterpret_cast<unsigned char*>(const_cast<char*>(name));
+}
 
 class Chain : public ::testing::Test {
 protected:
     void SetUp() override {
-        calls.clear();
+        events.clear();
         containerAddress = reinterpret_cast<unsigned char*>(&container);
         container.SetWriteCallback(Write);
         container.SetLogCallback(Log);
         container.SetDebugCallback(Debug);
-        container.SetWriteHandle(reinterpret_cast<unsigned char*>(const_cast<char*>("w")));
-        container.SetLogHandle(reinterpret_cast<unsigned char*>(const_cast<char*>("l")));
-        container.SetDebugHandle(reinterpret_cast<unsigned char*>(const_cast<char*>("d")));
+        container.SetWriteHandle(Handle("w"));
+        container.SetLogHandle(Handle("l"));
+        container.SetDebugHandle(Handle("d"));
     }
     Recorder* Add(const std::string& name) {
-        auto* stage = new Recorder(&journal, name);
+        auto* stage = new Recorder(name);
         container.AddProcess(stage);
         return stage;
     }
+    // The chain as "a>b>c", following the links; checks the tail and containers.
+    std::string Walk() {
+        std::string names;
+        KRStreamProcess* last = nullptr;
+        for (KRStreamProcess* p = container.GetFirstProcess(); p; p = p->GetNextProcess()) {
+            EXPECT_EQ(p->GetContainer(), &container);
+            names += (last ? ">" : "") + static_cast<KRFilter*>(p)->GetDescription();
+            last = p;
+        }
+        EXPECT_EQ(container.GetLastProcess(), last);
+        return names;
+    }
 
-    Events journal;
     KRFilterContainer container;
 };
 
 TEST_F(Chain, UpdateInitsOnceAndPassesPiecesThrough) {
     EXPECT_EQ(container.Update("dropped", 7), 0);  // empty chain: started, nothing written
-    Recorder* a = Add("a");
-    Recorder* b = Add("b");
-    EXPECT_EQ(container.GetFirstProcess(), a);
-    EXPECT_EQ(container.GetLastProcess(), b);
-    EXPECT_EQ(a->GetNextProcess(), b);
-    EXPECT_EQ(b->GetContainer(), &container);
+    Add("a");
+    Add("b");
+    EXPECT_EQ(Walk(), "a>b");
     EXPECT_EQ(container.Update("one", 3), 0);
     EXPECT_EQ(container.Update("refuse", 6), 42);
-    EXPECT_EQ(journal,
-              (Events{"a.Update(one)", "b.Update(one)", "a.Update(refuse)", "b.Update(refuse)"}));
-    EXPECT_EQ(calls, (Events{"write:one:stage:w:0", "write:refuse:stage:w:0"}));
+    EXPECT_EQ(events, (Events{"a.Update(one)", "b.Update(one)", "write:one:stage:w:0",
+                              "a.Update(refuse)", "b.Update(refuse)", "write:refuse:stage:w:0"}));
 
     KRFilterContainer fresh;
-    fresh.AddProcess(new Recorder(&journal, "c"));
-    journal.clear();
-    fresh.Update("x", 1);
-    fresh.Update("y", 1);
-    EXPECT_EQ(journal, (Events{"c.Init", "c.Update(x)", "c.Update(y)"}));
+    fresh.AddProcess(new Recorder("c"));
+    events.clear();
+    EXPECT_EQ(fresh.Update("x", 1) + fresh.Update("y", 1), 0);
+    EXPECT_EQ(events, (Events{"c.Init", "c.Update(x)", "c.Update(y)"}));
 }
 
 TEST_F(Chain, FinalSignalsTheEndThroughEveryCallbackAndLogLevelFilters) {
     Add("a");
-    Add("b");
     EXPECT_FALSE(container.IsFinalized());
     EXPECT_EQ(container.Final(), 0);
     EXPECT_TRUE(container.IsFinalized());
     EXPECT_EQ(container.GetProcessCount(), 0);
-    EXPECT_EQ(calls, (Events{"write:null:container:w:0", "log:null:container:l:0",
-                             "debug:null:container:d:0"}));
-    KRFilterContainer bare;  // no callbacks at all
-    EXPECT_EQ(bare.Final(), 0);
+    EXPECT_EQ(KRFilterContainer().Final(), 0);  // no callbacks at all
 
-    calls.clear();
     container.SetLoggingLevel(2);
     EXPECT_EQ(container.LogCallback("dropped", nullptr, 3), 0);
     container.SetLoggingLevel(3);
     EXPECT_EQ(container.LogCallback("kept", containerAddress, 3), 7);
     container.SetLogCallback(nullptr);
     EXPECT_EQ(container.LogCallback("unset", 5, nullptr, 0), 0);
-    EXPECT_EQ(calls, (Events{"log:kept:container:l:3"}));
+    EXPECT_EQ(events, (Events{"a.Final", "write:null:container:w:0", "log:null:container:l:0",
+                              "debug:null:container:d:0", "log:kept:container:l:3"}));
 }
 
-TEST_F(Chain, FinalAndCancelStopAtTheFirstFailingStage) {
+TEST_F(Chain, FinalCancelAndResetFiltersStopAtTheFirstFailingStage) {
     Add("a");
-    Add("b")->finalResult = -1;
+    Recorder* b = Add("b");
+    b->finalResult = -1;
+    b->resetResult = -5;
     Add("c")->cancelResult = 3;
     Add("d");
     EXPECT_EQ(container.Final(), -1);
-    EXPECT_TRUE(container.IsFinalized());
     EXPECT_EQ(container.GetProcessCount(), 3);
-    EXPECT_TRUE(calls.empty());
     EXPECT_EQ(container.Cancel(), 3);
-    EXPECT_EQ(journal, (Events{"a.Final", "b.Final", "a.Cancel", "b.Cancel", "c.Cancel"}));
+    EXPECT_EQ(container.ResetFilters(), -5);
+    EXPECT_TRUE(container.IsFinalized());
+    EXPECT_EQ(events, (Events{"a.Final", "b.Final", "a.Cancel", "b.Cancel", "c.Cancel", "a.Reset",
+                              "b.Reset"}));
+    EXPECT_EQ(container.GetFiltersDescriptionString(), "a, b, c, d");
+    EXPECT_EQ(KRFilterContainer().GetFiltersDescriptionString(), "");
 }
 
 TEST_F(Chain, ReplaceProcessSplicesTheNewStageInAndIdsFollow) {
-    Recorder stranger(&journal, "s");
+    Recorder stranger("s");
     EXPECT_EQ(container.GetStreamProcessID(&stranger), 0);
     Recorder* a = Add("a");
     Recorder* b = Add("b");
@@ -152,27 +160,19 @@ TEST_F(Chain, ReplaceProcessSplicesTheNewStageInAndIdsFollow) {
     container.ReplaceProcess(a, &stranger);  // not in the chain
     container.ReplaceProcess(nullptr, a);
     container.ReplaceProcess(a, nullptr);
-    EXPECT_TRUE(journal.empty());
+    EXPECT_EQ(Walk(), "a>b>c");
 
-    auto* middle = new Recorder(&journal, "m");
+    auto* middle = new Recorder("m");
     container.ReplaceProcess(middle, b);
-    EXPECT_EQ(a->GetNextProcess(), middle);
-    EXPECT_EQ(middle->GetNextProcess(), c);
-    EXPECT_EQ(middle->GetContainer(), &container);
+    EXPECT_EQ(Walk(), "a>m>c");
     EXPECT_EQ(container.GetStreamProcessID(middle), 1);
     EXPECT_EQ(container.GetStreamProcessID(b), 3);
     EXPECT_EQ(container.GetProcessCount(), 3);
-    EXPECT_EQ(journal, (Events{"m.Init"}));
     delete b;  // handed back to the caller
-
-    auto* head = new Recorder(&journal, "h");
-    auto* tail = new Recorder(&journal, "t");
-    container.ReplaceProcess(head, a);
-    container.ReplaceProcess(tail, c);
-    EXPECT_EQ(container.GetFirstProcess(), head);
-    EXPECT_EQ(container.GetLastProcess(), tail);
-    EXPECT_EQ(head->GetNextProcess(), middle);
-    EXPECT_EQ(middle->GetNextProcess(), tail);
+    container.ReplaceProcess(new Recorder("h"), a);
+    container.ReplaceProcess(new Recorder("t"), c);
+    EXPECT_EQ(Walk(), "h>m>t");
+    EXPECT_EQ(events, (Events{"m.Init", "b.destroyed", "h.Init", "t.Init"}));
     delete a;
     delete c;
 }
@@ -183,52 +183,43 @@ TEST_F(Chain, ResetContainerDestroysEveryStageOnceAndKeepsCallbacks) {
     container.AddProcess(nullptr);
     EXPECT_EQ(container.GetProcessCount(), 2);
     container.ResetContainer();
-    EXPECT_EQ(journal, (Events{"a.destroyed", "b.destroyed"}));
     EXPECT_EQ(container.GetProcessCount(), 0);
-    EXPECT_EQ(container.GetFirstProcess(), nullptr);
-    EXPECT_EQ(container.GetLastProcess(), nullptr);
+    EXPECT_EQ(Walk(), "");
     EXPECT_EQ(container.GetWriteCallback(), Write);
-    {
-        KRStreamContainer scoped;
-        scoped.AddProcess(new Recorder(&journal, "c"));
-    }
-    EXPECT_EQ(journal.back(), "c.destroyed");
+    KRStreamContainer().AddProcess(new Recorder("c"));
+    EXPECT_EQ(events, (Events{"a.destroyed", "b.destroyed", "c.destroyed"}));
 }
 
-TEST_F(Chain, ResetFiltersStopsAtTheFirstFailureAndKeepsTheFinalizedFlag) {
-    EXPECT_EQ(container.GetFiltersDescriptionString(), "");
-    Add("a");
-    Add("b")->resetResult = -5;
-    Add("c");
-    EXPECT_EQ(container.GetFiltersDescriptionString(), "a, b, c");
-    container.Final();
-    journal.clear();
-    EXPECT_EQ(container.ResetFilters(), -5);
-    EXPECT_EQ(journal, (Events{"a.Reset", "b.Reset"}));
-    EXPECT_TRUE(container.IsFinalized());
+TEST(Filters, DescribeThemselvesInTheChainDescription) {
+    KRFilterContainer chain;
+    std::string types;
+    for (KRFilter* filter : std::initializer_list<KRFilter*>{
+             new KRFilterBase64, new KRUnfilterBase64, new KRFilterQuotedPrintable,
+             new KRUnfilterQuotedPrintable}) {
+        chain.AddProcess(filter);
+        types += std::to_string(filter->GetFilterType());
+    }
+    EXPECT_EQ(chain.GetFiltersDescriptionString(),
+              "Base 64, Base 64, Quoted Printable, Quoted Printable");
+    EXPECT_EQ(types, "5544");
+    EXPECT_EQ(chain.ResetFilters(), 0);
 }
 
 TEST(StreamProcess, CopiesTakeTheContainerButNotTheLink) {
     KRStreamContainer container;
-    KRStreamProcess next, stage;
+    KRStreamProcess next, stage, assigned, alone;
     stage.SetContainer(&container);
     stage.SetNextProcess(&next);
     stage.SetErrorMsg("broken");
     stage.GetErrorMsg() += "!";
-
     KRStreamProcess copy(stage);
-    EXPECT_EQ(copy.GetContainer(), &container);
-    EXPECT_EQ(copy.GetNextProcess(), nullptr);
-    EXPECT_EQ(copy.GetErrorMsg(), "");
-    KRStreamProcess assigned;
     assigned = stage;
-    EXPECT_EQ(assigned.GetNextProcess(), &next);
-    EXPECT_EQ(assigned.GetErrorMsg(), "broken!");
+    EXPECT_EQ(std::make_tuple(copy.GetContainer(), copy.GetNextProcess(), copy.GetErrorMsg()),
+              std::make_tuple(&container, nullptr, ""));
+    EXPECT_EQ(std::make_tuple(assigned.GetNextProcess(), assigned.GetErrorMsg()),
+              std::make_tuple(&next, "broken!"));
     EXPECT_FALSE(stage == stage);
-
-    KRStreamProcess alone;  // nowhere to send data, no count to lower
-    EXPECT_EQ(alone.Update("x", 1), 0);
-    EXPECT_EQ(alone.Final(), 0);
+    EXPECT_EQ(alone.Update("x", 1) + alone.Final(), 0);  // nowhere to send data, no count
 }
 
 }  // namespace

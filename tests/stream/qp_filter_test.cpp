@@ -41,16 +41,6 @@ TEST(KRFilterQuotedPrintable, EscapesAndBreaksAfterTheByteReachingColumn72) {
         {"a=b", "a=3Db"},     {" \t\r\n\xFF", "=20=09=0D=0A=FF"}, {"\0\x7F~!<>"s, "=00=7F~!<>"},
         {a72, a72 + "=\r\n"}, {a71 + '\0', a71 + "=00=\r\n"},     {a72 + "A", a72 + "=\r\nA"}};
     for (const Case& c : cases) EXPECT_EQ(Encode(c.in), c.out);
-
-    std::mt19937 rng(31);
-    std::string text = Encode(RandomBytes(rng, 20000));
-    size_t start = 0;
-    for (size_t end = text.find("=\r\n"); end != std::string::npos;
-         start = end + 3, end = text.find("=\r\n", start)) {
-        ASSERT_GE(end - start, 72u);
-        ASSERT_LE(end - start, 74u);
-    }
-    EXPECT_LT(text.size() - start, 72u);
 }
 
 TEST(KRFilterQuotedPrintable, QuotesLikeQuopriAndPythonDecodesIt) {
@@ -64,6 +54,11 @@ TEST(KRFilterQuotedPrintable, QuotesLikeQuopriAndPythonDecodesIt) {
                   Python("quopri.b2a_qp = None\n"
                          "out = quopri.encodestring(data, quotetabs=True).replace(b'=\\n', b'')",
                          data));
+        size_t start = 0;  // a break follows the escape or byte that reaches column 72
+        for (size_t end; (end = ours.find("=\r\n", start)) != std::string::npos; start = end + 3) {
+            ASSERT_TRUE(end - start >= 72 && end - start <= 74) << end - start;
+        }
+        EXPECT_LT(ours.size() - start, 72u);
     }
     std::string data = RandomBytes(rng, 30000);
     std::string text = Encode(data, RandomCuts(rng, data.size(), 1000));
@@ -97,43 +92,30 @@ TEST(KRFilterQuotedPrintable, RefusedOutputIsKeptAndResetRestartsTheColumn) {
 
     const std::string seventy(70, 'A');
     EXPECT_EQ(piped.chain.ResetFilters(), 0);
-    piped.text.clear();
-    piped.Update(seventy);
-    EXPECT_EQ(piped.text, seventy);
-    piped.Update("BB");
-    EXPECT_EQ(piped.text, seventy + "BB=\r\n");
+    piped.Update(seventy + "BB");
+    EXPECT_EQ(piped.text, "a=20b=3Dcd" + seventy + "BB=\r\n");
 }
 
 TEST(KRUnfilterQuotedPrintable, DecodesEscapesAndSoftBreaksWithinEachPiece) {
-    const Case cases[] = {{"=41=42", "AB"},
-                          {"=4a=4A", "JJ"},
-                          {"ab=\r\ncd", "abcd"},
-                          {"ab=  \r\ncd", "abcd"},
-                          {"ab= \t \r\ncd", "abcd"},
-                          {"line\r\nnext", "line\r\nnext"},
-                          {"=G1", "\0"s},
-                          {"=4G", "\x04"},
-                          // An "=" near the end of a piece; blanks are skipped
-                          // only while two characters follow them.
-                          {"abc=", "abc"},
-                          {"abc=4", "abc=4"},
-                          {"abc= ", "abc= "},
-                          {"=", ""},
-                          {"=  ", "\0"s},
-                          {"=   4", "\0"s},
-                          {"=  41", "A"}};
+    // Near the end of a piece, blanks after "=" are skipped only while two
+    // characters follow them.
+    const Case cases[] = {
+        {"=41=42", "AB"},        {"=4a=4A", "JJ"},          {"ab=\r\ncd", "abcd"},
+        {"ab=  \r\ncd", "abcd"}, {"ab= \t \r\ncd", "abcd"}, {"line\r\nnext", "line\r\nnext"},
+        {"=G1", "\0"s},          {"=4G", "\x04"},           {"abc=", "abc"},
+        {"abc=4", "abc=4"},      {"abc= ", "abc= "},        {"=", ""},
+        {"=  ", "\0"s},          {"=   4", "\0"s},          {"=  41", "A"}};
     for (const Case& c : cases) EXPECT_EQ(Decode(c.in), c.out) << c.in;
     EXPECT_EQ(Decode("ab=41", {3}), "ab41");
 
     Piped piped(new KRUnfilterQuotedPrintable);
-    EXPECT_EQ(piped.Update("=\r\n"), 0);
-    EXPECT_EQ(piped.Update(""), 0);
+    EXPECT_EQ(piped.Update("=\r\n") + piped.Update(""), 0);
     EXPECT_EQ(piped.pieces, 2);  // empty pieces are passed on
     EXPECT_EQ(piped.chain.Final(), 0);
     EXPECT_EQ(piped.ends, 1);
 }
 
-TEST(KRUnfilterQuotedPrintable, ReadsQuopriAndOurOwnOutput) {
+TEST(KRUnfilterQuotedPrintable, ReadsQuopriAndOurOwnOutputLineByLine) {
     std::mt19937 rng(47);
     std::string data = RandomBytes(rng, 20000);
     // quopri's C encoder copies a lone CR; its line feeds become our CR LF.
@@ -143,21 +125,10 @@ TEST(KRUnfilterQuotedPrintable, ReadsQuopriAndOurOwnOutput) {
     EXPECT_EQ(Decode(theirs), Replace(noCr, "\n", "\r\n"));
 
     std::string ours = Encode(data, RandomCuts(rng, data.size(), 2000));
-    EXPECT_EQ(Decode(ours), data);
-    std::vector<size_t> lineCuts;  // whole lines as pieces
+    std::vector<size_t> lineCuts;
     for (size_t at = ours.find("\r\n"); at != std::string::npos; at = ours.find("\r\n", at + 2))
         lineCuts.push_back(at + 2);
     EXPECT_EQ(Decode(ours, lineCuts), data);
-}
-
-TEST(QuotedPrintableFilters, DescribeThemselves) {
-    KRFilterQuotedPrintable encoder;
-    KRUnfilterQuotedPrintable decoder;
-    for (KRFilter* filter : {static_cast<KRFilter*>(&encoder), static_cast<KRFilter*>(&decoder)}) {
-        EXPECT_EQ(filter->GetDescription(), "Quoted Printable");
-        EXPECT_EQ(filter->GetFilterType(), 4u);
-        EXPECT_EQ(filter->Reset(), 0);
-    }
 }
 
 }  // namespace

@@ -46,15 +46,14 @@ inline std::string OpensslBase64Lines(const std::string& data) {
 inline std::string Python(const std::string& snippet, const std::string& input) {
     testutil::TempDir dir;
     testutil::WriteFile(dir.File("in"), input);
-    testutil::WriteFile(dir.File("script.py"),
-                        "import sys, base64, quopri, binascii\n"
-                        "data = open(sys.argv[1], 'rb').read()\n" +
-                            snippet + "\nopen(sys.argv[2], 'wb').write(out)\n");
-    testutil::CommandResult result = testutil::Run(
-        "python3 " + testutil::ShellQuote(dir.File("script.py")) + " " +
-        testutil::ShellQuote(dir.File("in")) + " " + testutil::ShellQuote(dir.File("out")));
+    testutil::CommandResult result =
+        testutil::Run("python3 -c " +
+                      testutil::ShellQuote("import sys, base64, quopri, binascii\n"
+                                           "data = sys.stdin.buffer.read()\n" +
+                                           snippet + "\nsys.stdout.buffer.write(out)") +
+                      " < " + testutil::ShellQuote(dir.File("in")));
     EXPECT_EQ(result.status, 0) << snippet;
-    return result.status == 0 ? testutil::ReadFile(dir.File("out")) : std::string();
+    return result.output;
 }
 
 // A filter container holding at most one stage; collects what it writes.
@@ -80,17 +79,22 @@ struct Piped {
     }
 };
 
-// Feeds `input` through `stage` cut at the ascending offsets `cuts`, then
-// Final (its status goes to `finalResult`). Returns the output.
+// Calls feed(offset, length) for each piece of [0, size) between `cuts`.
+template <typename Feed>
+void ForEachPiece(size_t size, const std::vector<size_t>& cuts, Feed feed) {
+    size_t start = 0;
+    for (size_t end : cuts) feed(start, end - start), start = end;
+    feed(start, size - start);
+}
+
+// Feeds `input` through `stage` cut at `cuts`, then Final (its status goes to
+// `finalResult`). Returns the output.
 inline std::string RunStage(KRFilter* stage, const std::string& input,
                             const std::vector<size_t>& cuts, int* finalResult = nullptr) {
     Piped piped(stage);
-    size_t start = 0;
-    for (size_t end : cuts) {
-        EXPECT_EQ(piped.chain.Update(input.data() + start, int(end - start)), 0);
-        start = end;
-    }
-    EXPECT_EQ(piped.chain.Update(input.data() + start, int(input.size() - start)), 0);
+    ForEachPiece(input.size(), cuts, [&](size_t at, size_t length) {
+        EXPECT_EQ(piped.chain.Update(input.data() + at, int(length)), 0);
+    });
     int rc = piped.chain.Final();
     if (finalResult != nullptr) *finalResult = rc;
     return piped.text;
