@@ -1,0 +1,284 @@
+// The Base64 and quoted-printable filters against OpenSSL and Python's base64,
+// quopri and binascii. Global operator new is counted for the whole binary.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <new>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "krtools/stream.h"
+#include "stream_testutil.h"
+
+namespace {
+size_t allocations = 0;
+}  // namespace
+
+void* operator new(size_t size, const std::nothrow_t&) noexcept {
+    ++allocations;
+    return std::malloc(size == 0 ? 1 : size);
+}
+void* operator new(size_t size) {
+    if (void* p = operator new(size, std::nothrow)) return p;
+    throw std::bad_alloc();
+}
+void* operator new[](size_t size) { return operator new(size); }
+void* operator new[](size_t size, const std::nothrow_t&) noexcept {
+    return operator new(size, std::nothrow);
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete[](void* p, size_t) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+
+namespace {
+
+using namespace std::string_literals;
+using namespace streamtest;
+
+std::string Encode(const std::string& data, const std::vector<size_t>& cuts = {}) {
+    return RunStage(new KRFilterQuotedPrintable, data, cuts);
+}
+
+std::string Decode(const std::string& text, const std::vector<size_t>& cuts = {}) {
+    return RunStage(new KRUnfilterQuotedPrintable, text, cuts);
+}
+
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+TEST(Base64Filters, AgreeWithOpensslAndPythonInRandomPieces) {
+    std::mt19937 rng(21);
+    for (size_t length : {0, 1, 2, 3, 55, 56, 57, 58, 113, 114, 115, 171, 70001}) {
+        SCOPED_TRACE(length);
+        std::string data = RandomBytes(rng, length);
+        std::string ours = RunStage(new KRFilterBase64, data, RandomCuts(rng, length, 40));
+        EXPECT_EQ(ours, CrlfLines(OpensslBase64(data), 76));
+        EXPECT_EQ(Python("out = base64.b64decode(data)", ours), data);
+        for (const std::string& text :
+             {Python("out = base64.encodebytes(data)", data), OpensslBase64Lines(data)}) {
+            int rc = -9;
+            EXPECT_EQ(RunStage(new KRUnfilterBase64, text, RandomCuts(rng, text.size(), 30), &rc),
+                      data);
+            EXPECT_EQ(rc, 0);
+        }
+    }
+}
+
+TEST(Filters, EveryCuttingGivesTheSameOutput) {
+    std::mt19937 rng(4);
+    for (size_t length : {0, 1, 2, 3, 4, 7, 11, 120}) {
+        SCOPED_TRACE(length);
+        std::string data = RandomBytes(rng, length);
+        std::string text = CrlfLines(OpensslBase64(data), 76);
+        ExpectEveryCuttingGives<KRFilterBase64>(data, text);
+        ExpectEveryCuttingGives<KRUnfilterBase64>(text, data);
+    }
+    std::string data = RandomBytes(rng, 10) + std::string(70, 'x');
+    ExpectEveryCuttingGives<KRFilterQuotedPrintable>(data, Encode(data));
+}
+
+TEST(KRFilterBase64, WhatUpdateAndFinalEachWrite) {
+    std::mt19937 rng(8);
+    const std::string line = RandomBytes(rng, 57), full = OpensslBase64(line);
+    const std::string l56 = line.substr(0, 56), tail = OpensslBase64(line.substr(54, 2)) + "\r\n";
+    struct Case {
+        std::string input, atUpdate, atFinal;
+    } cases[] = {{"abc", "YWJj", ""},       {"a", "", "YQ=="}, {"ab", "", "YWI="},
+                 {line, full + "\r\n", ""}, {"", "", ""},      {l56, full.substr(0, 72), tail}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.input.size());
+        Piped piped(new KRFilterBase64);
+        EXPECT_EQ(piped.Update(c.input), 0);
+        EXPECT_EQ(piped.text, c.atUpdate);
+        EXPECT_EQ(piped.chain.Final(), 0);
+        EXPECT_EQ(piped.text, c.atUpdate + c.atFinal);
+        EXPECT_EQ(piped.pieces, int(!c.atUpdate.empty()) + int(!c.atFinal.empty()));
+        EXPECT_EQ(piped.ends, 1);
+    }
+}
+
+TEST(KRFilterBase64, ResetStartsANewLineAndRefusalsComeBack) {
+    Piped piped(new KRFilterBase64);
+    piped.Update(std::string(10, 'x'));
+    piped.chain.Final();
+    EXPECT_EQ(piped.chain.ResetFilters(), 0);
+    piped.Update(std::string(57, 'y'));
+    EXPECT_EQ(piped.text, OpensslBase64(std::string(10, 'x')) +
+                              CrlfLines(OpensslBase64(std::string(57, 'y')), 76));
+    piped.refuse = 9;
+    EXPECT_EQ(piped.Update("a"), 0);  // nothing complete yet
+    EXPECT_EQ(piped.Update("bcd"), 9);
+    EXPECT_EQ(piped.chain.Final(), 9);
+}
+
+TEST(KRUnfilterBase64, SkipsNoiseAndFailsFinalOnlyOnALoneTrailingCharacter) {
+    EXPECT_EQ(RunStage(new KRUnfilterBase64, " Y W\r\nJ j\t", {2, 5}), "abc");
+    struct Case {
+        const char *text, *bytes;
+        int finalResult;
+    } cases[] = {{"YQ==", "a", 0}, {"YWI", "ab", 0}, {"YWJjZ", "abc", -1}};
+    for (const Case& c : cases) {
+        int rc = -9;
+        EXPECT_EQ(RunStage(new KRUnfilterBase64, c.text, {}, &rc), c.bytes);
+        EXPECT_EQ(rc, c.finalResult) << c.text;
+    }
+    Piped piped(new KRUnfilterBase64);
+    EXPECT_EQ(piped.Update("\r\n=="), 0);  // no alphabet character: an empty piece
+    EXPECT_EQ(piped.pieces, 1);
+    piped.Update("Z");
+    EXPECT_EQ(piped.chain.Final(), -1);  // the base Final is skipped: no end, count kept
+    EXPECT_EQ(piped.ends, 0);
+    EXPECT_EQ(piped.chain.GetProcessCount(), 1);
+    EXPECT_EQ(piped.chain.ResetFilters(), 0);
+    piped.Update("YQ");
+    EXPECT_EQ(piped.chain.Final(), 0);
+    EXPECT_EQ(piped.text, "a");
+}
+
+// Copies and assignments made mid-stream continue the stream on their own.
+template <typename Filter>
+void ExpectCopiesOwnTheirContext(const std::string& head, const std::string& tail,
+                                 const std::string& expected) {
+    Piped piped;
+    Filter original;
+    original.SetContainer(&piped.chain);
+    original.Update(head.data(), int(head.size()));
+    Filter copy(original), assigned;
+    assigned = original;
+    const Filter& alias = assigned;
+    assigned = alias;
+    for (Filter* filter : {&original, &copy, &assigned}) {
+        piped.text.clear();
+        filter->Update(tail.data(), int(tail.size()));
+        EXPECT_EQ(piped.text, expected);
+    }
+}
+
+TEST(Base64Filters, CopiesOwnTheirCodingContext) {
+    ExpectCopiesOwnTheirContext<KRFilterBase64>("ab", "c", "YWJj");
+    ExpectCopiesOwnTheirContext<KRUnfilterBase64>("YW", "Jj", "bc");
+}
+
+TEST(KRFilterQuotedPrintable, EscapesAndBreaksAfterTheByteReachingColumn72) {
+    const std::string a71(71, 'A'), a72(72, 'A');
+    const std::pair<std::string, std::string> cases[] = {
+        {"a=b", "a=3Db"},     {" \t\r\n\xFF", "=20=09=0D=0A=FF"}, {"\0\x7F~!<>"s, "=00=7F~!<>"},
+        {a72, a72 + "=\r\n"}, {a71 + '\0', a71 + "=00=\r\n"},     {a72 + "A", a72 + "=\r\nA"}};
+    for (const auto& [data, text] : cases) EXPECT_EQ(Encode(data), text);
+}
+
+TEST(KRFilterQuotedPrintable, QuotesLikeQuopriAndPythonDecodesIt) {
+    std::mt19937 rng(37);
+    for (int round = 0; round < 4; ++round) {
+        // quopri keeps line feeds as line breaks, so the data has none; its
+        // pure-Python encoder quotes exactly the bytes that we quote.
+        std::string data = Replace(RandomBytes(rng, 3000), "\n", "n");
+        std::string ours = Encode(data, RandomCuts(rng, data.size(), 100));
+        EXPECT_EQ(Replace(ours, "=\r\n", ""),
+                  Python("quopri.b2a_qp = None\n"
+                         "out = quopri.encodestring(data, quotetabs=True).replace(b'=\\n', b'')",
+                         data));
+        size_t start = 0;  // a break follows the escape or byte that reaches column 72
+        for (size_t end; (end = ours.find("=\r\n", start)) != std::string::npos; start = end + 3) {
+            ASSERT_TRUE(end - start >= 72 && end - start <= 74) << end - start;
+        }
+        EXPECT_LT(ours.size() - start, 72u);
+    }
+    std::string data = RandomBytes(rng, 30000);
+    std::string text = Encode(data, RandomCuts(rng, data.size(), 1000));
+    EXPECT_EQ(Python("out = quopri.decodestring(data)", text), data);
+    EXPECT_EQ(Python("out = binascii.a2b_qp(data)", text), data);
+}
+
+TEST(KRFilterQuotedPrintable, RefusedOutputIsKeptAndResetRestartsTheColumn) {
+    Piped piped(new KRFilterQuotedPrintable);
+    EXPECT_EQ(piped.Update(""), 0);
+    EXPECT_EQ(piped.pieces, 0);
+    piped.refuse = 5;
+    EXPECT_EQ(piped.Update("a b"), 5);
+    EXPECT_EQ(piped.Update("="), 5);
+    piped.refuse = 0;
+    EXPECT_EQ(piped.Update("c"), 0);
+    EXPECT_EQ(piped.pieces, 1);
+    EXPECT_EQ(piped.text, "a=20b=3Dc");
+    piped.refuse = 6;
+    piped.Update("d");
+    EXPECT_EQ(piped.chain.Final(), 6);
+    piped.refuse = 0;
+    EXPECT_EQ(piped.chain.GetFirstProcess()->Final(), 0);
+    EXPECT_EQ(piped.chain.ResetFilters(), 0);
+    piped.Update(std::string(70, 'A') + "BB");
+    EXPECT_EQ(piped.text, "a=20b=3Dcd" + std::string(70, 'A') + "BB=\r\n");
+}
+
+TEST(KRUnfilterQuotedPrintable, DecodesEscapesAndSoftBreaksWithinEachPiece) {
+    // Near the end of a piece, blanks after "=" are skipped only while two
+    // characters follow them.
+    const std::pair<std::string, std::string> cases[] = {
+        {"=41=42", "AB"},        {"=4a=4A", "JJ"},          {"ab=\r\ncd", "abcd"},
+        {"ab=  \r\ncd", "abcd"}, {"ab= \t \r\ncd", "abcd"}, {"line\r\nnext", "line\r\nnext"},
+        {"=G1", "\0"s},          {"=4G", "\x04"},           {"abc=", "abc"},
+        {"abc=4", "abc=4"},      {"abc= ", "abc= "},        {"=", ""},
+        {"=  ", "\0"s},          {"=   4", "\0"s},          {"=  41", "A"}};
+    for (const auto& [text, data] : cases) EXPECT_EQ(Decode(text), data) << text;
+    EXPECT_EQ(Decode("ab=41", {3}), "ab41");
+
+    Piped piped(new KRUnfilterQuotedPrintable);
+    EXPECT_EQ(piped.Update("=\r\n") + piped.Update(""), 0);
+    EXPECT_EQ(piped.pieces, 2);  // empty pieces are passed on
+    EXPECT_EQ(piped.chain.Final(), 0);
+    EXPECT_EQ(piped.ends, 1);
+}
+
+TEST(KRUnfilterQuotedPrintable, ReadsQuopriAndOurOwnOutputLineByLine) {
+    std::mt19937 rng(47);
+    std::string data = RandomBytes(rng, 20000);
+    // quopri's C encoder copies a lone CR; its line feeds become our CR LF.
+    std::string noCr = Replace(data, "\r", "r");
+    std::string theirs =
+        Python("out = quopri.encodestring(data, quotetabs=True).replace(b'\\n', b'\\r\\n')", noCr);
+    EXPECT_EQ(Decode(theirs), Replace(noCr, "\n", "\r\n"));
+
+    std::string ours = Encode(data, RandomCuts(rng, data.size(), 2000));
+    std::vector<size_t> lineCuts;
+    for (size_t at = ours.find("\r\n"); at != std::string::npos; at = ours.find("\r\n", at + 2))
+        lineCuts.push_back(at + 2);
+    EXPECT_EQ(Decode(ours, lineCuts), data);
+}
+
+int Discard(const char*, int, unsigned char*, unsigned char*) { return 0; }
+
+TEST(Filters, AllocateNothingPerCallOnceTheirBuffersHaveGrown) {
+    std::mt19937 rng(73);
+    const std::string data = RandomBytes(rng, 70000), base64 = OpensslBase64(data);
+    std::string qp;
+    for (unsigned char c : data) qp += c % 3 == 0 ? "=3D" : "a";
+    const std::pair<KRFilter*, const std::string&> cases[] = {{new KRFilterBase64, data},
+                                                              {new KRUnfilterBase64, base64},
+                                                              {new KRFilterQuotedPrintable, data},
+                                                              {new KRUnfilterQuotedPrintable, qp}};
+    for (const auto& [filter, input] : cases) {
+        KRFilterContainer chain;
+        chain.AddProcess(filter);
+        chain.SetWriteCallback(Discard);
+        const int largest = 65536;
+        chain.Update(input.data(), largest);  // warm-up: the buffers grow here
+        chain.Final();
+        chain.ResetFilters();
+        const size_t before = allocations;
+        for (int call = 0; call < 80; ++call) {
+            chain.Update(input.data() + rng() % 1000, int(rng() % largest));
+            if (call % 40 == 39) chain.Final(), chain.ResetFilters();
+        }
+        EXPECT_EQ(allocations - before, 0u) << filter->GetDescription();
+    }
+}
+
+}  // namespace
