@@ -31,14 +31,6 @@ std::string Grouped(const std::string& bytes, std::string hex = "") {
     return text;
 }
 
-std::string FromHexText(const std::string& hex) {
-    std::string bytes;
-    for (size_t i = 0; i + 1 < hex.size() && hex[i] != '\n'; i += 2) {
-        bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-    }
-    return bytes;
-}
-
 TEST(KrtoolCert, SampleAndBundlesAgreeWithOpenSSLAndBadInputFails) {
     const auto result = Tool("cert " + testutil::ShellQuote(kSamplePem));
     ASSERT_EQ(result.status, 0);
@@ -87,16 +79,12 @@ TEST(KrtoolCert, SampleAndBundlesAgreeWithOpenSSLAndBadInputFails) {
 
 TEST(KrtoolDn, HexParsesInOpenSSLAndOutWritesTheSameDer) {
     const std::string args = "dn --email ops@example.com --cn 'Gateway One' --country US";
-    const auto printed = Tool(args);
-    ASSERT_EQ(printed.status, 0);
-    const std::string der = FromHexText(printed.output);
+    const std::string der = Tool(args + " | xxd -r -p").output;
     NamePtr name = ParseName(Data(der), der.size());
     ASSERT_TRUE(name);
-    ASSERT_EQ(X509_NAME_entry_count(name.get()), 3);
-    EXPECT_EQ(OBJ_obj2nid(X509_NAME_ENTRY_get_object(X509_NAME_get_entry(name.get(), 0))),
-              NID_countryName);
-    EXPECT_EQ(OBJ_obj2nid(X509_NAME_ENTRY_get_object(X509_NAME_get_entry(name.get(), 2))),
-              NID_pkcs9_emailAddress);
+    char text[256];
+    EXPECT_STREQ(X509_NAME_oneline(name.get(), text, sizeof text),
+                 "/C=US/CN=Gateway One/emailAddress=ops@example.com");
     testutil::TempDir dir;
     ASSERT_EQ(Tool(args + " --out " + dir.File("name.der")).status, 0);
     EXPECT_EQ(testutil::ReadFile(dir.File("name.der")), der);
@@ -105,9 +93,8 @@ TEST(KrtoolDn, HexParsesInOpenSSLAndOutWritesTheSameDer) {
 }
 
 TEST(KrtoolSan, EncodeIsReadByOpenSSLDecodeReadsItBackAndBadInputFails) {
-    const auto encoded = Tool("san encode --email a@example.com --party ZZ_P1");
-    ASSERT_EQ(encoded.status, 0);
-    const std::string value = FromHexText(encoded.output);
+    const std::string value =
+        Tool("san encode --email a@example.com --party ZZ_P1 | xxd -r -p").output;
     const unsigned char* p = Data(value);
     GENERAL_NAMES* names = d2i_GENERAL_NAMES(nullptr, &p, static_cast<long>(value.size()));
     ASSERT_NE(names, nullptr);

@@ -8,21 +8,13 @@ using namespace certtest;
 
 namespace {
 
-// A toolkit name object loaded from DER, released at scope end.
-class ToolkitName {
-public:
-    explicit ToolkitName(const std::string& der) {
-        EXPECT_EQ(CreateNameObject(&handle_), 0);
-        EXPECT_EQ(SetNameBER(handle_, Data(der), static_cast<unsigned>(der.size()), nullptr), 0);
-    }
-    ~ToolkitName() { DestroyNameObject(&handle_); }
-    ToolkitName(const ToolkitName&) = delete;
-    ToolkitName& operator=(const ToolkitName&) = delete;
-    unsigned char* get() const { return static_cast<unsigned char*>(handle_); }
-
-private:
-    POINTER handle_ = nullptr;
-};
+// Loads DER into the toolkit name object of `holder`, then parses that into
+// `name`.
+void ParseVia(TIPEM_NAME_OBJ& holder, const std::string& der, TIPEM_NAME_OBJ& name) {
+    EXPECT_EQ(SetNameBER(holder.nameObject, Data(der), static_cast<unsigned>(der.size()), nullptr),
+              0);
+    name.SetNameObject(static_cast<unsigned char*>(holder.nameObject));
+}
 
 // set: 0 joins the last RDN, -1 starts a new one.
 struct Attr {
@@ -106,9 +98,8 @@ TEST(NameParse, FieldsFollowTheFirstOccurrenceStreetOrderAndBmpRules) {
     };
     for (const Case& c : cases) {
         const std::string der = OpenSSLName(c.attrs);
-        ToolkitName source(der);
-        TIPEM_NAME_OBJ name;
-        name.SetNameObject(source.get());
+        TIPEM_NAME_OBJ holder, name;
+        ParseVia(holder, der, name);
         SCOPED_TRACE(Hex(der));
         EXPECT_EQ(AsString(name.der, name.derLen), der);
         EXPECT_EQ(name.avaList.size(), c.attrs.size());
@@ -121,10 +112,13 @@ TEST(NameParse, FieldsFollowTheFirstOccurrenceStreetOrderAndBmpRules) {
 
 TEST(NameParse, OtherTypesStayInTheListAndTypesPointAtToolkitOctets) {
     const int A = MBSTRING_ASC;
-    ToolkitName source(OpenSSLName(
-        {{"CN", A, "First"}, {"DC", A, "example"}, {"1.2.3.4", A, "other"}, {"CN", A, "Second"}}));
-    TIPEM_NAME_OBJ name;
-    name.SetNameObject(source.get());
+    TIPEM_NAME_OBJ holder, name;
+    ParseVia(holder,
+             OpenSSLName({{"CN", A, "First"},
+                          {"DC", A, "example"},
+                          {"1.2.3.4", A, "other"},
+                          {"CN", A, "Second"}}),
+             name);
     ASSERT_EQ(name.avaList.size(), 4u);
     EXPECT_EQ(name.avaList[1].typeLen, 10u);
     EXPECT_EQ(name.avaList[2].value, "other");
