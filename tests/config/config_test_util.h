@@ -1,6 +1,5 @@
-// Helpers of the configuration tests: INI model dumps, the configparser
-// oracle, random INI text, the file object's error texts and generated
-// parameter files.
+// Configuration test helpers: INI dumps, the configparser oracle, random INI
+// text, the file object's error texts and generated parameter files.
 #ifndef KRTOOLS_TESTS_CONFIG_TEST_UTIL_H
 #define KRTOOLS_TESTS_CONFIG_TEST_UTIL_H
 
@@ -42,10 +41,9 @@ inline std::string Dump(INIFile& ini, bool skipEmptyValues = false) {
 
 // The same dump of `path` as Python's configparser reads it.
 inline std::string PythonDump(const std::string& path) {
-    const auto result = testutil::Run(
-        "python3 " +
-        testutil::ShellQuote(std::string(KRTOOLS_SOURCE_DIR) + "/tests/config/ini_oracle.py") +
-        " " + testutil::ShellQuote(path));
+    const std::string script = KRTOOLS_SOURCE_DIR "/tests/config/ini_oracle.py";
+    const auto result =
+        testutil::Run("python3 " + testutil::ShellQuote(script) + " " + testutil::ShellQuote(path));
     EXPECT_EQ(result.status, 0) << "configparser failed on " << path;
     return result.output;
 }
@@ -64,7 +62,7 @@ inline std::string GenerateIni(std::mt19937& rng, int lines) {
     const std::string nameChars = "abcXYZ019_-. ";
     std::vector<std::string> sections, keys;
     for (int i = 0; i < 6; ++i) sections.push_back("s" + RandomText(rng, nameChars, 0, 11));
-    for (int i = 0; i < 30; ++i) keys.push_back("k" + RandomText(rng, nameChars, 0, 10));
+    for (int i = 0; i < 30; ++i) keys.push_back("k" + RandomText(rng, nameChars, 0, 9) + "k");
     auto percent = [&] { return static_cast<int>(rng() % 100); };
     auto blanks = [&](size_t low, size_t high) { return RandomText(rng, " \t", low, high); };
     std::string text = "[" + sections[0] + "]\n";
@@ -77,9 +75,7 @@ inline std::string GenerateIni(std::mt19937& rng, int lines) {
         } else if (kind < 20) {
             text += blanks(0, 3);
         } else {
-            std::string key = keys[rng() % keys.size()];
-            key.erase(key.find_last_not_of(' ') + 1);
-            text += key + blanks(0, 2) + "=" + blanks(0, 2);
+            text += keys[rng() % keys.size()] + blanks(0, 2) + "=" + blanks(0, 2);
             text += RandomText(rng, "abcdefXYZ0123 =[]()!?._-:/\t", 0, 30);
             if (percent() < 20) text += blanks(1, 2) + "# trailing ; note";
         }

@@ -125,8 +125,7 @@ TEST(ParseObjLifecycle, InitFailuresReadFailuresAndRestarts) {
     ASSERT_EQ(Pairs(parser), "1:0 x=1\n2:0 y=2\n");
     ParseEntry copy(parser.entries[0]);
     copy.value = "changed";
-    EXPECT_TRUE(copy == parser.entries[0]);  // keywords only
-    EXPECT_FALSE(copy == parser.entries[1]);
+    EXPECT_TRUE(copy == parser.entries[0] && !(copy == parser.entries[1]));  // keywords only
 }
 
 // Each case lists the result of every call up to the end of the file, with
@@ -187,8 +186,7 @@ TEST(GetTokenSplit, GeneratedTextsGiveBackTheirTokens) {
             tokens.push_back(token);
             text += token + configtest::RandomText(rng, " ,", 1, 3);
         }
-        std::vector<char> buffer(text.begin(), text.end());
-        buffer.push_back('\0');
+        std::string buffer = text;
         char* cursor = buffer.data();
         std::vector<std::string> got;
         while (char* token = GetToken(&cursor)) got.push_back(token);
@@ -212,8 +210,7 @@ TEST(Elements, GeneratedRecordsSkipAndCopyEachField) {
             }
             if (f + 1 < count) record += ',';
         }
-        std::vector<char> buffer(record.begin(), record.end());
-        buffer.push_back('\0');
+        std::string buffer = record;
         for (int f = 0; f < count; ++f) {
             char* cursor = buffer.data();
             ASSERT_EQ(SkipElements(&cursor, f, '\\', ',', '\0'), f) << record;
@@ -225,7 +222,7 @@ TEST(Elements, GeneratedRecordsSkipAndCopyEachField) {
         }
         char* cursor = buffer.data();
         EXPECT_EQ(SkipElements(&cursor, count, '\\', ',', '\0'), 0) << record;
-        EXPECT_EQ(cursor, buffer.data() + buffer.size());
+        EXPECT_EQ(cursor, buffer.data() + buffer.size() + 1);  // past the terminating NUL
     }
     // NUL is copied unless it is a stop.
     const char nul[] = {'a', '\0', 'b', ';'};

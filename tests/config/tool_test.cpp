@@ -63,8 +63,6 @@ TEST(KrtoolParams, PrintsPairsFailsOnSyntaxAndRejectsBadUsage) {
     testutil::WriteFile(dir.File("bad.txt"), "a=1 b='x y';\n c=2 =3\n");
     ExpectRun("params equal " + bad, 1,
               "1 1:0 a=1\n1 1:4 b=x y\n2 2:1 c=2\nkrtool: Invalid token syntax -- leading '='\n");
-    ExpectRun("params paren " + bad, 0,
-              "1 1:0 a=1=\n1 1:4 b='x=\n1 1:9 y'=\n2 2:1 c=2=\n2 2:5 =3=\n");
     EXPECT_EQ(Krtool("params equal --escapes " + bad).status, 2);
     EXPECT_EQ(Krtool("params curly " + bad).status, 2);
 }
