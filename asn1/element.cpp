@@ -4,6 +4,13 @@
 // into a constructed element makes its first child the current element, and
 // finishing a chain climbs back to the parent through the |parent| link, so
 // the stack use is constant whatever the nesting depth.
+//
+// Each new element is created with its header already read: the common
+// header forms are parsed into locals first and the element is then written
+// once. Any other header (no room, high tag number, more than four length
+// octets, a length beyond the region, the indefinite form on a primitive
+// element) is read again octet by octet into the linked element, which
+// records exactly what was read before the failure.
 #include "asn1/element_alloc.h"
 #include "krtools/asn1.h"
 
@@ -24,17 +31,57 @@ bool IsEndOfContents(const unsigned char* at, uint32_t left) {
     return left >= 2 && at[0] == 0 && at[1] == 0;
 }
 
-KR_ASN1_ELEMENT* CreateElement(KR_ASN1_ELEMENT* parent, unsigned char* data, uint32_t available,
-                               const char* failure) {
-    KR_ASN1_ELEMENT* element = krasn1::NewElement(parent, data, static_cast<int>(available));
-    if (element == nullptr) Fail(failure);
-    return element;
+// The header of an element in one of its common forms.
+struct CommonHeader {
+    uint32_t headerSize;
+    uint32_t length;  // 0 for the indefinite form
+    bool indefinite;
+};
+
+// Parses the identifier and length octets at |data| when they are well
+// formed and take at most four length octets. Returns false otherwise,
+// without having decided which failure applies.
+inline bool ReadCommonHeader(const unsigned char* data, uint32_t available, CommonHeader& header) {
+    if (__builtin_expect(data == nullptr || available < 2, 0)) return false;
+    const unsigned char identifier = data[0];
+    const uint32_t first = data[1];
+    if (__builtin_expect((identifier & 0x1F) == 0x1F, 0)) return false;
+    uint32_t length = first;
+    uint32_t headerSize = 2;
+    bool indefinite = false;
+    if (first & 0x80) {
+        const uint32_t lengthOctets = first & 0x7F;
+        if (lengthOctets > 4 || lengthOctets > available - 2) return false;
+        length = 0;
+        for (uint32_t i = 0; i < lengthOctets; ++i) length = (length << 8) | data[2 + i];
+        headerSize += lengthOctets;
+        if (length == 0) {
+            if ((identifier & 0x20) == 0) return false;
+            indefinite = true;
+        }
+    }
+    if (__builtin_expect(length > available - headerSize, 0)) return false;
+    header = CommonHeader{headerSize, length, indefinite};
+    return true;
 }
 
-// Reads the identifier and length octets of |e| (whose |data| and
-// |available| are given again, as the caller has them at hand) and checks
-// the length against the octets of its region.
-inline void DecodeHeader(KR_ASN1_ELEMENT* e, const unsigned char* data, uint32_t available) {
+// Stores a header read by ReadCommonHeader into |e|.
+inline void StoreHeader(KR_ASN1_ELEMENT* e, unsigned char* data, const CommonHeader& header) {
+    const unsigned char identifier = data[0];
+    e->id = identifier;
+    e->tagClass = identifier & 0xC0;
+    e->tagNumber = identifier & 0x1F;
+    e->constructed = (identifier & 0x20) != 0;
+    e->indefinite = header.indefinite;
+    e->content = data + header.headerSize;
+    e->length = static_cast<int32_t>(header.length);
+}
+
+// Reads the identifier and length octets of |e| one step at a time,
+// storing each field as it is read, and fails on the first malformed one.
+__attribute__((noinline)) void DecodeHeaderExactly(KR_ASN1_ELEMENT* e) {
+    unsigned char* const data = e->data;
+    const auto available = static_cast<uint32_t>(e->available);
     if (data == nullptr || available < 2) Fail("ASN1 element is EMPTY");
 
     const unsigned char identifier = data[0];
@@ -65,21 +112,49 @@ inline void DecodeHeader(KR_ASN1_ELEMENT* e, const unsigned char* data, uint32_t
         }
     }
     e->length = static_cast<int32_t>(length);
-    e->content = e->data + headerSize;  // |e->data| is |data|, writable
+    e->content = data + headerSize;
     if (length > available - headerSize) {
         e->length = -1;
         Fail("ASN1 element length is too large");
     }
 }
 
+// Reads the header of an element that is already linked into the tree.
+inline void DecodeHeader(KR_ASN1_ELEMENT* e) {
+    CommonHeader header;
+    if (__builtin_expect(ReadCommonHeader(e->data, static_cast<uint32_t>(e->available), header),
+                         1)) {
+        StoreHeader(e, e->data, header);
+    } else {
+        DecodeHeaderExactly(e);
+    }
+}
+
+// Creates the element at |data|, stores it in |*link| and reads its header.
+inline KR_ASN1_ELEMENT* AddElement(krasn1::ElementSource& source, KR_ASN1_ELEMENT** link,
+                                   KR_ASN1_ELEMENT* parent, unsigned char* data, uint32_t available,
+                                   const char* failure) {
+    void* block = source.Take();
+    if (__builtin_expect(block == nullptr, 0)) Fail(failure);
+    auto* e = ::new (block) KR_ASN1_ELEMENT(parent, data, static_cast<int>(available));
+    *link = e;
+    CommonHeader header;
+    if (__builtin_expect(ReadCommonHeader(data, available, header), 1)) {
+        StoreHeader(e, data, header);
+    } else {
+        DecodeHeaderExactly(e);
+    }
+    return e;
+}
+
 // Completes |e| once its contents end at |endOfContents|: checks the
 // length, strips the unused-bits octet and, for the indefinite form, the
 // end-of-contents octets. Returns the end of |e|'s encoding.
-unsigned char* FinishElement(KR_ASN1_ELEMENT* e, unsigned char* endOfContents) {
+inline unsigned char* FinishElement(KR_ASN1_ELEMENT* e, unsigned char* endOfContents) {
     const auto consumed = static_cast<int32_t>(endOfContents - e->content);
-    if (e->indefinite) {
+    if (__builtin_expect(e->indefinite, 0)) {
         e->length = consumed;
-    } else if (e->length != consumed) {
+    } else if (__builtin_expect(e->length != consumed, 0)) {
         Fail("ASN1 element length does not match decoded size");
     }
     if (e->tagNumber == 3 && e->length != 0) {
@@ -87,7 +162,7 @@ unsigned char* FinishElement(KR_ASN1_ELEMENT* e, unsigned char* endOfContents) {
         ++e->content;
         --e->length;
     }
-    if (!e->indefinite) return endOfContents;
+    if (__builtin_expect(!e->indefinite, 1)) return endOfContents;
     if (OctetsToRegionEnd(e, endOfContents) < 2) {
         Fail("ASN1 element has indefinte length, but is not terminated by x'0000'");
     }
@@ -97,21 +172,19 @@ unsigned char* FinishElement(KR_ASN1_ELEMENT* e, unsigned char* endOfContents) {
 }  // namespace
 
 unsigned char* KR_ASN1_ELEMENT::Decode() {
+    krasn1::ElementSource source;
     KR_ASN1_ELEMENT* e = this;
-    unsigned char* data = this->data;
-    uint32_t available = static_cast<uint32_t>(this->available);
+    DecodeHeader(e);
     size_t depth = 0;  // levels below the chain this call started on
     for (;;) {
-        DecodeHeader(e, data, available);
         unsigned char* endOfContents = e->content + e->length;
         if (e->constructed && (e->length != 0 || e->indefinite)) {
-            data = e->content;
-            available =
-                e->indefinite ? OctetsToRegionEnd(e, data) : static_cast<uint32_t>(e->length);
-            if (!e->indefinite || !IsEndOfContents(data, available)) {
-                e->child =
-                    CreateElement(e, data, available, "Error creating child KR_ASN1_ELEMENT");
-                e = e->child;
+            unsigned char* inner = e->content;
+            const uint32_t innerSize =
+                e->indefinite ? OctetsToRegionEnd(e, inner) : static_cast<uint32_t>(e->length);
+            if (!e->indefinite || !IsEndOfContents(inner, innerSize)) {
+                e = AddElement(source, &e->child, e, inner, innerSize,
+                               "Error creating child KR_ASN1_ELEMENT");
                 ++depth;
                 continue;
             }
@@ -124,11 +197,8 @@ unsigned char* KR_ASN1_ELEMENT::Decode() {
             const bool chainEnds = rest == 0 || (e->parent != nullptr && e->parent->indefinite &&
                                                  IsEndOfContents(end, rest));
             if (!chainEnds) {
-                e->sibling =
-                    CreateElement(e->parent, end, rest, "Error creating sibling KR_ASN1_ELEMENT");
-                e = e->sibling;
-                data = end;
-                available = rest;
+                e = AddElement(source, &e->sibling, e->parent, end, rest,
+                               "Error creating sibling KR_ASN1_ELEMENT");
                 break;
             }
             if (depth == 0) return end;

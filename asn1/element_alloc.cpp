@@ -30,6 +30,23 @@ void RegisterCacheRelease() {
     (void)release;
 }
 
+void ElementSource::GiveBack() {
+#ifndef KR_ASN1_HEAP_ONLY
+    ElementCache& cache = threadElementCache;
+    if (cache.head == nullptr) {
+        // |count_| is the maximum when the list was emptied at thread exit.
+        cache.head = head_;
+        cache.count = count_;
+        return;
+    }
+    while (head_ != nullptr) {
+        FreeElement* next = head_->next;
+        ReleaseElementBlock(head_);
+        head_ = next;
+    }
+#endif
+}
+
 void ElementReleaser::Flush() {
 #ifndef KR_ASN1_HEAP_ONLY
     if (head_ == nullptr) return;

@@ -88,6 +88,47 @@ inline void ReleaseElement(KR_ASN1_ELEMENT* element) {
     ReleaseElementBlock(element);
 }
 
+// Hands out blocks for the elements of one decoding. The thread's list is
+// taken over for the lifetime of the source, so that the list head stays in a
+// register while the elements are built, and given back when the source goes
+// away, also when decoding fails.
+class ElementSource {
+public:
+    ElementSource() {
+#ifndef KR_ASN1_HEAP_ONLY
+        ElementCache& cache = threadElementCache;
+        head_ = cache.head;
+        count_ = cache.count;
+        cache.head = nullptr;
+        cache.count = 0;
+#endif
+    }
+    ~ElementSource() { GiveBack(); }
+    ElementSource(const ElementSource&) = delete;
+    ElementSource& operator=(const ElementSource&) = delete;
+
+    // A block for one element, or null when memory is exhausted.
+    void* Take() {
+#ifndef KR_ASN1_HEAP_ONLY
+        if (head_ != nullptr) {
+            FreeElement* block = head_;
+            head_ = block->next;
+            --count_;
+            return block;
+        }
+#endif
+        return ::operator new(sizeof(KR_ASN1_ELEMENT), std::nothrow);
+    }
+
+private:
+    // Returns the blocks not handed out to the thread's list.
+    void GiveBack();
+
+    // Unused in sanitizer builds, which take every block from the heap.
+    [[maybe_unused]] FreeElement* head_ = nullptr;
+    [[maybe_unused]] size_t count_ = 0;
+};
+
 // Releases many elements: their blocks are collected in a local list and
 // handed to the thread's list in one step when the releaser goes away.
 class ElementReleaser {
