@@ -7,20 +7,19 @@
 # was received goes to DIR/received when the client closes.
 import os, socket, sys, time
 
-folder, mode = sys.argv[1], sys.argv[2]
-
 def publish(name, data):
-    with open(os.path.join(folder, "tmp"), "wb") as f:
+    with open(os.path.join(sys.argv[1], "tmp"), "wb") as f:
         f.write(data)
-    os.rename(os.path.join(folder, "tmp"), os.path.join(folder, name))
+    os.rename(os.path.join(sys.argv[1], "tmp"), os.path.join(sys.argv[1], name))
 
-if mode == "sink":
+class Sink:
+    async def handle_DATA(self, server, session, envelope):
+        head = " ".join([envelope.mail_from] + envelope.rcpt_tos) + "\n"
+        publish(str(len(os.listdir(sys.argv[1]))), head.encode() + envelope.original_content)
+        return "250 OK"
+
+if sys.argv[2] == "sink":
     from aiosmtpd.controller import Controller
-    class Sink:
-        async def handle_DATA(self, server, session, envelope):
-            head = " ".join([envelope.mail_from] + envelope.rcpt_tos) + "\n"
-            publish(str(len(os.listdir(folder))), head.encode() + envelope.original_content)
-            return "250 OK"
     with socket.create_server(("127.0.0.1", 0)) as probe:
         port = probe.getsockname()[1]
     Controller(Sink(), hostname="127.0.0.1", port=port).start()
@@ -29,7 +28,7 @@ if mode == "sink":
     os._exit(0)
 
 step, reply, messages = int(sys.argv[3]), os.fsencode(sys.argv[4]), int(sys.argv[5])
-listener = socket.create_server(("127.0.0.1", int(mode)))
+listener = socket.create_server(("127.0.0.1", int(sys.argv[2])))
 publish("port", str(listener.getsockname()[1]).encode())
 peer, received, consumed = listener.accept()[0], b"", 0
 peer.settimeout(10)
@@ -39,14 +38,12 @@ try:
     for i in [i for _ in range(messages) for i in range(6)] + [6]:
         while received.find(marker[i], consumed) < 0:
             chunk = peer.recv(65536)
-            if not chunk:
-                raise EOFError
-            received += chunk
+            received += chunk if chunk else sys.exit()
         consumed = received.find(marker[i], consumed) + len(marker[i])
         if i == step and not reply:
             break
         peer.sendall(reply if i == step else good[i])
-except (OSError, EOFError):
+except (OSError, SystemExit):  # the client closed or went silent
     pass
 peer.close()
 publish("received", received)
