@@ -1,6 +1,8 @@
 // KR_PBE: argument checks, the DER headers, decryption's length checks, and
 // PKCS #8 EncryptedPrivateKeyInfo exchanged with `openssl pkcs8`, also
 // through krtool pbe.
+#include <map>
+
 #include "crypto_test_util.h"
 #include "krmepit/krmepit_types.h"
 
@@ -10,48 +12,47 @@ using ctest::ExpectThrow;
 using ctest::Pbe;
 using testutil::ShellQuote;
 
+// The description of each error code.
+const std::map<int, std::string> kTexts = {{-1, "Message pointer cannot be NULL"},
+                                           {-2, "Message length must be a number from 1 to 65536"},
+                                           {-3, "Password pointer cannot be NULL"},
+                                           {-4, "Password length must be a number from 1 to 65536"},
+                                           {-5, "Invalid password-based encryption algorithm"},
+                                           {-6, "Iteration count must be a number from 1 to 65536"},
+                                           {-7, "ASN1 tag is NULL or its length is < 4"},
+                                           {-8, "ASN1 indefinite length tag not supported"},
+                                           {-9, "Too many ASN1 length bytes in tag (> 2)"},
+                                           {-10, "ASN1 length = 0 or greater than length of data"},
+                                           {KM_ERROR_DATA, "B_SetAlgorithmInfo"}};
+
 TEST(KR_PBE, ArgumentErrorsHaveTheirCodesAndTexts) {
     const unsigned char x = 'x';
     static const std::vector<unsigned char> big(65537, 'a');
-    const std::string message = "Message length must be a number from 1 to 65536";
-    const std::string password = "Password length must be a number from 1 to 65536";
-    const std::string count =
-        "KR_PBE::SetIterationCount\nIteration count must be a number from 1 to 65536";
     const struct {
         std::function<void(KR_PBE&)> call;
         int rc;
-        std::string text;
-    } cases[] = {
-        {[](KR_PBE& p) { p.Encrypt(); }, -1, "KR_PBE::Encrypt\nMessage pointer cannot be NULL"},
-        {[](KR_PBE& p) { p.Decrypt(); }, -1, "KR_PBE::Decrypt\nMessage pointer cannot be NULL"},
-        {[](KR_PBE& p) { p.SetMessage(nullptr, 5); }, -1,
-         "KR_PBE::SetMessage\nMessage pointer cannot be NULL"},
-        {[&](KR_PBE& p) { p.SetMessage(&x, 0); }, -2, "KR_PBE::SetMessage\n" + message},
-        {[](KR_PBE& p) { p.SetMessage(big.data(), 65537); }, -2, "KR_PBE::SetMessage\n" + message},
-        {[&](KR_PBE& p) { p.SetMessage(&x, 1), p.Decrypt(); }, -3,
-         "KR_PBE::Decrypt\nPassword pointer cannot be NULL"},
-        {[&](KR_PBE& p) { p.SetMessage(&x, 1), p.Encrypt(); }, -3,
-         "KR_PBE::Encrypt\nPassword pointer cannot be NULL"},
-        {[](KR_PBE& p) { p.SetPassword(nullptr, 1); }, -3,
-         "KR_PBE::SetPassword\nPassword pointer cannot be NULL"},
-        {[&](KR_PBE& p) { p.SetPassword(&x, 0); }, -4, "KR_PBE::SetPassword\n" + password},
-        {[](KR_PBE& p) { p.SetPassword(big.data(), 65537); }, -4,
-         "KR_PBE::SetPassword\n" + password},
-        {[](KR_PBE& p) { p.SetPbeAlg(1); }, -5,
-         "KR_PBE::SetPbeAlg\nInvalid password-based encryption algorithm"},
-        {[](KR_PBE& p) { p.SetIterationCount(-1); }, -6, count},
-        {[](KR_PBE& p) { p.SetIterationCount(0); }, -6, count},
-        {[](KR_PBE& p) { p.SetIterationCount(65537); }, -6, count},
-    };
+        std::string where;
+    } cases[] = {{[](KR_PBE& p) { p.Encrypt(); }, -1, "Encrypt"},
+                 {[](KR_PBE& p) { p.Decrypt(); }, -1, "Decrypt"},
+                 {[](KR_PBE& p) { p.SetMessage(nullptr, 5); }, -1, "SetMessage"},
+                 {[&](KR_PBE& p) { p.SetMessage(&x, 0); }, -2, "SetMessage"},
+                 {[](KR_PBE& p) { p.SetMessage(big.data(), 65537); }, -2, "SetMessage"},
+                 {[&](KR_PBE& p) { p.SetMessage(&x, 1), p.Decrypt(); }, -3, "Decrypt"},
+                 {[&](KR_PBE& p) { p.SetMessage(&x, 1), p.Encrypt(); }, -3, "Encrypt"},
+                 {[](KR_PBE& p) { p.SetPassword(nullptr, 1); }, -3, "SetPassword"},
+                 {[&](KR_PBE& p) { p.SetPassword(&x, 0); }, -4, "SetPassword"},
+                 {[](KR_PBE& p) { p.SetPassword(big.data(), 65537); }, -4, "SetPassword"},
+                 {[](KR_PBE& p) { p.SetPbeAlg(1); }, -5, "SetPbeAlg"},
+                 {[](KR_PBE& p) { p.SetIterationCount(-1); }, -6, "SetIterationCount"},
+                 {[](KR_PBE& p) { p.SetIterationCount(0); }, -6, "SetIterationCount"},
+                 {[](KR_PBE& p) { p.SetIterationCount(65537); }, -6, "SetIterationCount"}};
     for (const auto& c : cases) {
         KR_PBE pbe;
-        ExpectThrow([&] { c.call(pbe); }, c.rc, c.text);
+        ExpectThrow([&] { c.call(pbe); }, c.rc, "KR_PBE::" + c.where + "\n" + kTexts.at(c.rc));
     }
     KR_PBE pbe;  // the largest values are accepted
-    pbe.SetMessage(big.data(), 65536);
-    pbe.SetPassword(big.data(), 65536);
-    pbe.SetPbeAlg(0);
-    pbe.SetIterationCount(65536);
+    pbe.SetMessage(big.data(), 65536), pbe.SetPassword(big.data(), 65536);
+    pbe.SetPbeAlg(0), pbe.SetIterationCount(65536);
 }
 
 TEST(KR_PBE, CreateTagWritesShortAndLongForms) {
@@ -71,34 +72,25 @@ TEST(KR_PBE, CreateTagWritesShortAndLongForms) {
 }
 
 TEST(KR_PBE, DecryptRefusesBadHeadersAndLengths) {
-    const std::string length = "KR_PBE::Decrypt\nASN1 length = 0 or greater than length of data";
-    const std::string tag = "KR_PBE::ParseTag\n";
-    const struct {
-        const char* hex;
-        const char* why;
-        int rc;
-        std::string text;
-    } cases[] = {
-        {"3005", "under 4 octets for the SEQUENCE header", -7,
-         tag + "ASN1 tag is NULL or its length is < 4"},
-        {"30800000", "indefinite length", -8, tag + "ASN1 indefinite length tag not supported"},
-        {"30830100", "three length octets", -9, tag + "Too many ASN1 length bytes in tag (> 2)"},
-        {"30003000", "empty SEQUENCE", -10, length},
-        {"300930000401", "SEQUENCE longer than the data", -10, length},
-        {"3005307f000000", "identifier longer than what is left", -10, length},
-        {"30063082ffff0401", "two-octet identifier length too long", -10, length},
-        {"300430020500", "identifier ends the data", -10, length},
-        {"3006300004000000", "empty ciphertext", -10, length},
-        {"3006300004050000", "ciphertext longer than what is left", -10, length},
-        {"30053000040100", "under 4 octets for the OCTET STRING header", -7,
-         tag + "ASN1 tag is NULL or its length is < 4"},
-        {"300e3002050004080102030405060708", "not an AlgorithmIdentifier", KM_ERROR_DATA,
-         "KR_PBE::Decrypt\nB_SetAlgorithmInfo"},
-    };
-    for (const auto& c : cases) {
-        const ctest::Bytes der = ctest::FromHex(c.hex);
-        SCOPED_TRACE(c.why);
-        ExpectThrow([&] { Pbe(true, std::string(der.begin(), der.end()), "pw"); }, c.rc, c.text);
+    // Headers under 4 octets, indefinite, with 3 length octets; an empty SEQUENCE,
+    // one longer than the data; identifiers longer than what is left or ending
+    // the data; an empty ciphertext, one longer than what is left, under 4
+    // octets for its header; an identifier that is no AlgorithmIdentifier.
+    const std::pair<int, std::vector<const char*>> cases[] = {
+        {-7, {"3005", "30053000040100"}},
+        {-8, {"30800000"}},
+        {-9, {"30830100"}},
+        {-10,
+         {"30003000", "300930000401", "3005307f000000", "30063082ffff0401", "300430020500",
+          "3006300004000000", "3006300004050000"}},
+        {KM_ERROR_DATA, {"300e3002050004080102030405060708"}}};
+    for (const auto& [rc, hexes] : cases) {
+        const std::string where = rc >= -9 && rc <= -7 ? "ParseTag" : "Decrypt";
+        for (const char* hex : hexes) {
+            const ctest::Bytes der = ctest::FromHex(hex);
+            ExpectThrow([&] { Pbe(true, std::string(der.begin(), der.end()), "pw"); }, rc,
+                        "KR_PBE::" + where + "\n" + kTexts.at(rc));
+        }
     }
 }
 
@@ -157,7 +149,7 @@ TEST_F(PbeInterop, OpensslDecryptsWhatEncryptWrites) {
     const std::string der = ctest::OpensslBase64Decode(dir, Pbe(false, largest, "pw", 1));
     ASSERT_EQ(der.substr(0, 2), "\x30\x83");
     ExpectThrow([&] { Pbe(true, der.substr(0, 65536), "pw"); }, -9,
-                "KR_PBE::ParseTag\nToo many ASN1 length bytes in tag (> 2)");
+                "KR_PBE::ParseTag\n" + kTexts.at(-9));
 }
 
 TEST_F(PbeInterop, DecryptOpensOpensslKeysInBinaryAndBase64) {
