@@ -3,8 +3,6 @@
 #ifndef KRTOOLS_TESTS_CERT_TESTUTIL_H
 #define KRTOOLS_TESTS_CERT_TESTUTIL_H
 
-#include <openssl/bio.h>
-#include <openssl/evp.h>
 #include <openssl/pem.h>
 #include <openssl/x509.h>
 
@@ -23,12 +21,6 @@ struct Free {
 };
 using X509Ptr = std::unique_ptr<X509, Free>;
 using NamePtr = std::unique_ptr<X509_NAME, Free>;
-
-// A byte string from a literal that may hold NULs.
-template <size_t N>
-std::string Bytes(const char (&literal)[N]) {
-    return std::string(literal, N - 1);
-}
 
 inline std::string AsString(const unsigned char* data, size_t length) {
     return std::string(reinterpret_cast<const char*>(data), length);

@@ -13,17 +13,15 @@ NameStructEntry E(const char* text, int32_t length = -1) {
                            length >= 0 ? length : static_cast<int32_t>(std::strlen(text))};
 }
 
-// BuildLongName into buffers pre-filled with 'X': both are zero-filled
-// first, so no 'X' may remain.
-std::string LongName(TIPEM_NAME_OBJ& name, int outLen, std::string* cn, int cnLen = 64) {
-    std::string out(static_cast<size_t>(outLen), 'X'), cnOut(static_cast<size_t>(cnLen), 'X');
-    name.BuildLongName(&out[0], outLen, cn ? &cnOut[0] : nullptr, cnLen);
-    EXPECT_EQ(out.find('X'), std::string::npos);
-    if (cn) {
-        EXPECT_EQ(cnOut.find('X'), std::string::npos);
-        *cn = cnOut.c_str();
-    }
-    return out.c_str();
+// "long name|common name" from BuildLongName into buffers pre-filled with
+// 'X': every octet up to the given lengths must be overwritten, the guard
+// octet after them must not. cnLen 0 passes no common-name buffer.
+std::string LongName(TIPEM_NAME_OBJ& name, int outLen, int cnLen = 64) {
+    std::string out(static_cast<size_t>(outLen) + 1, 'X'), cn(static_cast<size_t>(cnLen) + 1, 'X');
+    name.BuildLongName(&out[0], outLen, cnLen ? &cn[0] : nullptr, cnLen);
+    EXPECT_EQ(out.find('X'), static_cast<size_t>(outLen));
+    EXPECT_EQ(cn.find('X'), static_cast<size_t>(cnLen));
+    return std::string(out.c_str()) + "|" + (cnLen ? cn.c_str() : "");
 }
 
 TEST(BuildLongName, WorkedExampleWidthsOrderAndCutting) {
@@ -31,37 +29,32 @@ TEST(BuildLongName, WorkedExampleWidthsOrderAndCutting) {
     struct Case {
         std::vector<std::string> fields;
         int outLen;
-        std::string longName, commonName;
+        std::string expected;
     };
     const Case cases[] = {
         {{"C=USA", "O=Acme", "CN=Gateway One", "OU=Sales", "street1=Main St", "street2=Elm St",
           "L=Springfield", "ST=IL", "postalCode=627", "emailAddress=gw@example.com"},
          256,
-         "US.Acme.Gateway One.Sales.Elm St.Main St.Springfield.IL.627",
-         "Gateway One"},
-        {{}, 16, "", ""},
-        {{"CN=" + forty}, 64, forty.substr(0, 30), forty.substr(0, 30)},
-        {{"postalCode=123456789012345"}, 64, "12345678901", ""},
-        {{"CN=CN", "title=T", "OU=OU"}, 64, "CN.T.OU", "CN"},
-        {{"street1=B", "street2=B"}, 64, "B.B", ""},
-        {{"street2=Only"}, 64, "Only", ""},
-        {{"O=Organisation", "CN=Common"}, 10, "Organisat", "Common"},
-        {{"O=Organisation"}, 1, "", ""},
+         "US.Acme.Gateway One.Sales.Elm St.Main St.Springfield.IL.627|Gateway One"},
+        {{}, 16, "|"},
+        {{"CN=" + forty}, 64, forty.substr(0, 30) + "|" + forty.substr(0, 30)},
+        {{"postalCode=123456789012345"}, 64, "12345678901|"},
+        {{"CN=CN", "title=T", "OU=OU"}, 64, "CN.T.OU|CN"},
+        {{"street1=B", "street2=B"}, 64, "B.B|"},
+        {{"street2=Only"}, 64, "Only|"},
+        {{"O=Organisation", "CN=Common"}, 10, "Organisat|Common"},
+        {{"O=Organisation"}, 1, "|"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.longName);
+        SCOPED_TRACE(c.expected);
         TIPEM_NAME_OBJ name;
         certtest::Fill(name, c.fields);
-        std::string cn;
-        EXPECT_EQ(LongName(name, c.outLen, &cn), c.longName);
-        EXPECT_EQ(cn, c.commonName);
-        EXPECT_EQ(LongName(name, c.outLen, nullptr), c.longName);
+        EXPECT_EQ(LongName(name, c.outLen), c.expected);
+        EXPECT_EQ(LongName(name, c.outLen, 0), c.expected.substr(0, c.expected.find('|') + 1));
     }
     TIPEM_NAME_OBJ name;
     certtest::Fill(name, {"CN=Common"});
-    std::string cn;
-    LongName(name, 64, &cn, 4);
-    EXPECT_EQ(cn, "Com");
+    EXPECT_EQ(LongName(name, 64, 4), "Common|Com");
 
     // The three-argument form parses the given toolkit name first.
     TIPEM_NAME_OBJ source, parsed;

@@ -8,6 +8,7 @@
 #include "cert_testutil.h"
 
 using namespace certtest;
+using namespace std::string_literals;
 
 namespace {
 
@@ -82,13 +83,9 @@ TEST(SubjectAltNameEncode, ExactBytesAndRoundTrip) {
         std::string email = c.email, party = c.party;
         ASSERT_EQ(EncodeSubjectAltNameExtension(extensions.extensionsObject, &email[0], &party[0]),
                   0);
-        const std::string value = Hex(OnlyValue(extensions.extensionsObject));
-        EXPECT_EQ(c.hex.empty() ? "" : value, c.hex);
-        char emailOut[256], partyOut[256];
-        ASSERT_EQ(DecodeSubjectAltNameExtension(extensions.extensionsObject, emailOut, partyOut),
-                  0);
-        EXPECT_EQ(std::string(emailOut), c.email);
-        EXPECT_EQ(std::string(partyOut), c.party);
+        const std::string value = OnlyValue(extensions.extensionsObject);
+        EXPECT_EQ(c.hex.empty() ? "" : Hex(value), c.hex);
+        EXPECT_EQ(Decode(value), "0|" + c.email + "|" + c.party);
     }
 }
 
@@ -139,34 +136,30 @@ TEST(SubjectAltNameDecode, ReadsValuesEncodedByOpenSSL) {
     edi->d.ediPartyName->partyName = ASN1_STRING_type_new(V_ASN1_T61STRING);
     ASN1_STRING_set(edi->d.ediPartyName->partyName, "PARTY1", 6);
     sk_GENERAL_NAME_push(names, edi);
-    unsigned char* der = nullptr;
-    const int length = i2d_GENERAL_NAMES(names, &der);
-    ASSERT_GT(length, 0);
-    const std::string value = AsString(der, static_cast<size_t>(length));
-    OPENSSL_free(der);
+    const std::string value = Der(names, i2d_GENERAL_NAMES);
     GENERAL_NAMES_free(names);
     EXPECT_EQ(Decode(value), "0|ops@example.org|ZZ_PARTY1");
 }
 
 TEST(SubjectAltNameDecode, MalformedAndUnusualValues) {
     const std::pair<std::string, std::string> cases[] = {
-        {Bytes("\x31\x00"), "-1||"},
+        {"\x31\x00"s, "-1||"},
         {"", "-1||"},
         // Lengths running past the value, long forms, values over 256 octets.
-        {Bytes("\x30\x05\x81\x03\x61"), "-2||"},
-        {Bytes("\x30\x81\x03\x81\x01\x61"), "-2||"},
-        {Bytes("\x30\x04\x81\x05\x61\x62"), "-2||"},
-        {Bytes("\x30"), "-2||"},
-        {Bytes("\x30\x06\xA5\x04\xA0\x03\x14\x01"), "-2||"},
-        {Bytes("\x30\x02\x81\x01") + std::string(260, 'a'), "-2||"},
+        {"\x30\x05\x81\x03\x61"s, "-2||"},
+        {"\x30\x81\x03\x81\x01\x61"s, "-2||"},
+        {"\x30\x04\x81\x05\x61\x62"s, "-2||"},
+        {"\x30"s, "-2||"},
+        {"\x30\x06\xA5\x04\xA0\x03\x14\x01"s, "-2||"},
+        {"\x30\x02\x81\x01"s + std::string(260, 'a'), "-2||"},
         // [0] holding an INTEGER ends the ediPartyName; the e-mail after it
         // is still read.
-        {Bytes("\x30\x13\xA5\x09\xA0\x03\x02\x01\x05\xA1\x02\x14\x00\x81\x06"
-               "\x61\x40\x62\x2E\x63\x64"),
+        {"\x30\x13\xA5\x09\xA0\x03\x02\x01\x05\xA1\x02\x14\x00\x81\x06"
+         "\x61\x40\x62\x2E\x63\x64"s,
          "0|a@b.cd|"},
         // A primitive [1] is a party name; [1] holding an IA5String at the
         // top level is an e-mail address.
-        {Bytes("\x30\x0B\xA5\x03\x81\x01\x50\xA1\x04\x16\x02\x61\x62"), "0|ab|P"},
+        {"\x30\x0B\xA5\x03\x81\x01\x50\xA1\x04\x16\x02\x61\x62"s, "0|ab|P"},
     };
     static_assert(KR_SAN_NOT_SEQUENCE == -1 && KR_SAN_TOO_LONG == -2, "status codes");
     for (const auto& [value, expected] : cases) EXPECT_EQ(Decode(value), expected) << Hex(value);

@@ -44,22 +44,15 @@ public:
 };
 
 TEST(TipemName, AttributeConstantsAreTheContentOctetsOfTheStandardIdentifiers) {
-    const std::pair<const unsigned char*, int> constants[] = {
-        {TAT_COUNTRY, NID_countryName},
-        {TAT_STATE, NID_stateOrProvinceName},
-        {TAT_LOCALITY, NID_localityName},
-        {TAT_ORGANIZATION, NID_organizationName},
-        {TAT_ORG_UNIT, NID_organizationalUnitName},
-        {TAT_COMMON_NAME, NID_commonName},
-        {TAT_TITLE, NID_title},
-        {TAT_STREET_ADDRESS, NID_streetAddress},
-        {TAT_POSTAL_CODE, NID_postalCode},
-        {TAT_EMAIL_ADDRESS, NID_pkcs9_emailAddress},
-    };
-    for (const auto& [octets, nid] : constants) {
-        const std::string expected = ObjectOctets(OBJ_nid2obj(nid));
-        EXPECT_EQ(expected.size(), nid == NID_pkcs9_emailAddress ? TAT_EMAIL_LEN : TAT_X520_LEN);
-        EXPECT_EQ(Text(octets, expected.size()), expected) << OBJ_nid2sn(nid);
+    const unsigned char* octets[] = {
+        TAT_COUNTRY,     TAT_STATE, TAT_LOCALITY,       TAT_ORGANIZATION, TAT_ORG_UNIT,
+        TAT_COMMON_NAME, TAT_TITLE, TAT_STREET_ADDRESS, TAT_POSTAL_CODE,  TAT_EMAIL_ADDRESS};
+    const char* names[] = {"C",  "ST",    "L",      "O",          "OU",
+                           "CN", "title", "street", "postalCode", "emailAddress"};
+    for (size_t i = 0; i < 10; ++i) {
+        const std::string expected = ObjectOctets(OBJ_nid2obj(OBJ_sn2nid(names[i])));
+        EXPECT_EQ(expected.size(), i == 9 ? TAT_EMAIL_LEN : TAT_X520_LEN);
+        EXPECT_EQ(Text(octets[i], expected.size()), expected) << names[i];
     }
 }
 
@@ -84,14 +77,14 @@ TEST(TipemName, AttributesEncodeWithTheirTagsAndRdns) {
     const int sets[] = {0, 1, 1, 2};
     const int tags[] = {V_ASN1_PRINTABLESTRING, V_ASN1_T61STRING, V_ASN1_UTF8STRING,
                         V_ASN1_IA5STRING};
+    const unsigned char *type = nullptr, *value = nullptr;
+    unsigned int typeLen = 0, valueLen = 0, rdn = 0;
+    int tag = 0;
     for (unsigned int i = 0; i < 4; ++i) {
         const X509_NAME_ENTRY* entry = X509_NAME_get_entry(parsed, static_cast<int>(i));
         const ASN1_STRING* data = X509_NAME_ENTRY_get_data(entry);
         EXPECT_EQ(X509_NAME_ENTRY_set(entry), sets[i]) << i;
         EXPECT_EQ(ASN1_STRING_type(data), tags[i]) << i;
-        const unsigned char *type = nullptr, *value = nullptr;
-        unsigned int typeLen = 0, valueLen = 0, rdn = 0;
-        int tag = 0;
         ASSERT_EQ(
             GetNameAVA(&type, &typeLen, &tag, &value, &valueLen, &rdn, name.handle, i, nullptr),
             KM_OK);
@@ -102,12 +95,8 @@ TEST(TipemName, AttributesEncodeWithTheirTagsAndRdns) {
         EXPECT_EQ(static_cast<int>(rdn), sets[i]);
     }
     X509_NAME_free(parsed);
-    const unsigned char *type = nullptr, *value = nullptr;
-    unsigned int typeLen = 0, valueLen = 0;
-    int tag = 0;
-    EXPECT_EQ(
-        GetNameAVA(&type, &typeLen, &tag, &value, &valueLen, nullptr, name.handle, 4, nullptr),
-        KM_ERROR_INDEX);
+    EXPECT_EQ(GetNameAVA(&type, &typeLen, &tag, &value, &valueLen, &rdn, name.handle, 4, nullptr),
+              KM_ERROR_INDEX);
     EXPECT_EQ(ResetNameObject(name.handle), KM_OK);
     EXPECT_EQ(name.Der(), std::string("\x30\x00", 2));
 }
