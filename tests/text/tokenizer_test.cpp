@@ -1,7 +1,6 @@
 #include "krtools/tokenizer.h"
 
 #include <algorithm>
-#include <cctype>
 #include <functional>
 #include <random>
 #include <regex>
@@ -14,83 +13,53 @@ namespace {
 
 using Tokens = std::vector<std::string>;
 
-Tokens Walk(KRStringTokenizer& tokenizer, bool backwards = false) {
+// Every token, read forwards, or backwards from the end.
+Tokens Walk(KRStringTokenizer& t, bool backwards = false) {
     Tokens tokens;
-    std::string token;
-    if (backwards) {
-        tokenizer.GoToAfterLastToken();
-        while (tokenizer.GetPreviousToken(token)) tokens.insert(tokens.begin(), token);
-    } else {
-        tokenizer.GoToBeforeFirstToken();
-        while (tokenizer.GetNextToken(token)) tokens.push_back(token);
+    backwards ? t.GoToAfterLastToken() : t.GoToBeforeFirstToken();
+    for (std::string token; backwards ? t.GetPreviousToken(token) : t.GetNextToken(token);) {
+        tokens.insert(backwards ? tokens.begin() : tokens.end(), token);
     }
     return tokens;
 }
 
-void ExpectThrow(const std::function<void()>& body, const std::string& text) {
+// Tokens found by each of |moves| ('+' next, '-' previous), "." when none.
+std::string Moves(KRStringTokenizer& t, const std::string& moves) {
+    std::string found, token;
+    for (char move : moves) {
+        const bool hit = move == '+' ? t.GetNextToken(token) : t.GetPreviousToken(token);
+        found += (found.empty() ? "" : " ") + (hit ? token : ".");
+    }
+    return found;
+}
+
+// "<rc> <text>" of the KRException that |body| throws, "" when none.
+std::string Thrown(const std::function<void()>& body) {
     try {
         body();
-        ADD_FAILURE() << "no exception, expected " << text;
     } catch (const KRException& e) {
-        EXPECT_EQ(e.rc, -1);
-        EXPECT_EQ(e.text, text);
+        return std::to_string(e.rc) + " " + e.text;
     }
+    return "";
 }
 
-TEST(TokenizerSplit, DelimiterRules) {
-    struct Case {
-        std::string text;
-        Tokens delimiters;
-        bool include;
-        Tokens expected;
-    } cases[] = {
-        {"  a  b ", {" "}, false, {"a", "b"}},
-        {"  a  b ", {" "}, true, {" ", " ", "a", " ", " ", "b", " "}},
-        {"x, y,z", {", "}, false, {"x", "y,z"}},           // matched whole
-        {"a,,b", {",", ",,"}, false, {"a", "b"}},          // shortest at a tie
-        {"a,,b", {",", ",,"}, true, {"a", ",,", "b"}},     // longest at a tie
-        {"xabcx", {"bc", "ab"}, true, {"x", "ab", "cx"}},  // earliest start first
-        {";;;", {";"}, false, {}},
-        {";;", {";"}, true, {";", ";"}},
-        {"a,b", {"", ",", ""}, true, {"a", ",", "b"}},  // empty delimiters ignored
-        {"a b", {""}, false, {"a b"}},
-        {"abc", {}, true, {"abc"}},
-        {std::string("a\0b;\0", 5), {";"}, false, {std::string("a\0b", 3), std::string(1, '\0')}},
-        {std::string("a\0b", 3), {std::string(1, '\0')}, true, {"a", std::string(1, '\0'), "b"}},
-    };
-    for (Case& c : cases) {
-        KRStringTokenizer fromString(c.text, c.delimiters, c.include);
-        EXPECT_EQ(Walk(fromString), c.expected) << c.text;
-        KRStringTokenizer fromPointer(c.text.data(), static_cast<int>(c.text.size()), c.delimiters,
-                                      c.include);
-        EXPECT_EQ(Walk(fromPointer, true), c.expected) << c.text;
-    }
-    KRStringTokenizer none;
-    std::string token = "unchanged";
-    EXPECT_FALSE(none.GetNextToken(token));
-    EXPECT_EQ(token, "unchanged");
-    EXPECT_FALSE(none.GoToBeforeFirstToken());
-    EXPECT_FALSE(none.GoToAfterLastToken());
-    KRStringTokenizer negative("abc", -3, false);
+TEST(TokenizerSplit, NulBytesAndDegenerateInputs) {
+    const std::string nul(1, '\0');
+    KRStringTokenizer inText(std::string("a\0b;\0", 5), std::string(";"), false);
+    EXPECT_EQ(Walk(inText), (Tokens{std::string("a\0b", 3), nul}));
+    KRStringTokenizer asDelimiter("a\0b", 3, nul, true);
+    EXPECT_EQ(Walk(asDelimiter, true), (Tokens{"a", nul, "b"}));
+    KRStringTokenizer none, negative("abc", -3, false);
+    EXPECT_FALSE(none.GoToBeforeFirstToken() || none.GoToAfterLastToken());
     EXPECT_FALSE(negative.GoToBeforeFirstToken());
+    const Tokens* tokens = none.Tokenize("k l", 3, std::string(" "), false);
+    EXPECT_EQ(*tokens, (Tokens{"k", "l"}));
+    EXPECT_EQ(none.Tokenize(tokens->at(1), std::string(";"), false), tokens);  // own token as text
+    EXPECT_EQ(*tokens, Tokens{"l"});
 }
 
-TEST(TokenizerSplit, TokenizeReplacesAndReturnsTheSameVector) {
-    KRStringTokenizer tokenizer(std::string("p q"), false);
-    Tokens delimiters{"|", "/"};
-    const Tokens* first = tokenizer.Tokenize(std::string("a;b"), std::string(";"), false);
-    EXPECT_EQ(*first, (Tokens{"a", "b"}));
-    EXPECT_EQ(tokenizer.Tokenize("x|y/z", 5, delimiters, true), first);
-    EXPECT_EQ(*first, (Tokens{"x", "|", "y", "/", "z"}));
-    EXPECT_EQ(tokenizer.Tokenize("k l", 3, std::string(" "), false), first);
-    EXPECT_EQ(*first, (Tokens{"k", "l"}));
-    // The tokenizer's own token as the next text.
-    EXPECT_EQ(*tokenizer.Tokenize(first->at(1), delimiters, false), Tokens{"l"});
-}
-
-// Oracle: ECMAScript regular expressions take the leftmost match and, at that
-// position, the first alternative that matches. Ordering the alternatives by
-// length (stable, so list order breaks ties) gives the tokenizer's rule.
+// Oracle: an ECMAScript regex takes the leftmost match and there the first alternative
+// that matches; alternatives ordered by length (stably) give the tokenizer's rule.
 Tokens RegexSplit(const std::string& text, Tokens delimiters, bool include) {
     delimiters.erase(std::remove(delimiters.begin(), delimiters.end(), ""), delimiters.end());
     if (delimiters.empty()) return text.empty() ? Tokens{} : Tokens{text};
@@ -100,11 +69,8 @@ Tokens RegexSplit(const std::string& text, Tokens delimiters, bool include) {
     std::string pattern;
     for (const auto& d : delimiters) {
         if (!pattern.empty()) pattern += '|';
-        for (char c : d) {
-            // Escape punctuation only: an escaped letter may be an assertion.
-            if (!std::isalnum(static_cast<unsigned char>(c))) pattern += '\\';
-            pattern += c;
-        }
+        // Escape punctuation only: an escaped letter may be an assertion.
+        pattern += std::regex_replace(d, std::regex("[^A-Za-z0-9]"), "\\$&");
     }
     const std::regex re(pattern);
     Tokens tokens;
@@ -125,41 +91,38 @@ TEST(TokenizerSplit, AgreesWithRegexSplitOnRandomTexts) {
         return w;
     };
     KRStringTokenizer tokenizer;
+    const Tokens* tokens = tokenizer.Tokenize(std::string(), std::string(), false);
     for (int round = 0; round < 2000; ++round) {
         const std::string text = word(24);
         Tokens delimiters;
         for (int n = round % 4 + 1; n > 0; --n) delimiters.push_back(word(3));
         const bool include = round % 2 == 1;
-        ASSERT_EQ(*tokenizer.Tokenize(text, delimiters, include),
-                  RegexSplit(text, delimiters, include))
-            << "text '" << text << "' include " << include;
+        const Tokens expected = RegexSplit(text, delimiters, include);
+        ASSERT_EQ(round % 3 ? tokenizer.Tokenize(text, delimiters, include)
+                            : tokenizer.Tokenize(text.data(), static_cast<int>(text.size()),
+                                                 delimiters, include),
+                  tokens);  // the same vector, refilled
+        ASSERT_EQ(*tokens, expected) << "text '" << text << "' include " << include;
+        KRStringTokenizer fromPointer(text.data(), static_cast<int>(text.size()), delimiters,
+                                      include);
+        ASSERT_EQ(Walk(fromPointer, round % 3 == 0), expected);
     }
 }
 
 TEST(TokenizerCursor, CursorKeepsMovingPastBothEnds) {
     KRStringTokenizer tokenizer(std::string("a b"), false);
-    std::string token;
-    EXPECT_TRUE(tokenizer.GetNextToken(token) && tokenizer.GetNextToken(token));
-    EXPECT_FALSE(tokenizer.GetNextToken(token));      // cursor 2
-    EXPECT_FALSE(tokenizer.GetNextToken(token));      // cursor 3
-    EXPECT_FALSE(tokenizer.GetPreviousToken(token));  // cursor 2
-    EXPECT_TRUE(tokenizer.GetPreviousToken(token));   // cursor 1
-    EXPECT_EQ(token, "b");
+    EXPECT_EQ(Moves(tokenizer, "++++--"), "a b . . . b");  // cursor 0 1 2 3 2 1
     tokenizer.GoToBeforeFirstToken();
-    EXPECT_FALSE(tokenizer.GetPreviousToken(token));  // cursor -2
-    EXPECT_FALSE(tokenizer.GetNextToken(token));      // cursor -1
-    EXPECT_TRUE(tokenizer.GetNextToken(token));
-    EXPECT_EQ(token, "a");
+    EXPECT_EQ(Moves(tokenizer, "-++"), ". . a");  // cursor -2 -1 0
 }
 
-TEST(TokenizerCursor, BufferForms) {
+TEST(TokenizerCursor, BufferFormsKeepToTheBuffer) {
     KRStringTokenizer tokenizer(std::string("abcd xy"), false);
-    char buffer[8];
-    std::fill(buffer, buffer + 8, '#');
+    char buffer[9] = "########";
     int length = -7;
     const std::string noRoom = "\nNot enough room to store token in buffer";
-    ExpectThrow([&] { tokenizer.GetNextToken(buffer, &length, 3); },
-                "KRStringTokenizer::GetNextToken" + noRoom);
+    EXPECT_EQ(Thrown([&] { tokenizer.GetNextToken(buffer, &length, 3); }),
+              "-1 KRStringTokenizer::GetNextToken" + noRoom);
     EXPECT_EQ(std::string(buffer, 8), "########");
     EXPECT_EQ(length, -7);
     // The cursor moved onto "abcd"; one back and forward again with room.
@@ -171,47 +134,31 @@ TEST(TokenizerCursor, BufferForms) {
     EXPECT_EQ(length, 2);
     EXPECT_EQ(std::string(buffer, 8), std::string("xy\0\0\0\0##", 8));
     EXPECT_FALSE(tokenizer.GetNextToken(buffer, &length, 6));
-    ExpectThrow([&] { tokenizer.GetPreviousToken(buffer, &length, -1); },
-                "KRStringTokenizer::GetPreviousToken" + noRoom);
+    EXPECT_EQ(Thrown([&] { tokenizer.GetPreviousToken(buffer, &length, -1); }),
+              "-1 KRStringTokenizer::GetPreviousToken" + noRoom);
     EXPECT_TRUE(tokenizer.GetPreviousToken(buffer, &length, 4));
     EXPECT_EQ(std::string(buffer, 4), "abcd");
 }
 
-// Exposes the protected state so that the not-tokenized path can be reached.
-struct HalfSetUpTokenizer : KRStringTokenizer {
-    void ForgetSplit() { tokenized = false; }
+// Reaches the protected state that no public call leaves behind.
+struct NotTokenized : KRStringTokenizer {
+    NotTokenized() { tokenized = false; }
 };
 
 TEST(TokenizerCursor, EveryCursorOperationRequiresASplit) {
-    HalfSetUpTokenizer t;
-    t.ForgetSplit();
-    const std::string message = "\nString has not yet been tokenized";
-    const std::string prefix = "KRStringTokenizer::";
+    NotTokenized t;
     std::string token;
     char buffer[4];
     int length = 0;
-    ExpectThrow([&] { t.GoToBeforeFirstToken(); }, prefix + "GoToBeforeFirstToken" + message);
-    ExpectThrow([&] { t.GoToAfterLastToken(); }, prefix + "GoToAfterLastToken" + message);
-    ExpectThrow([&] { t.GetNextToken(token); }, prefix + "GetNextToken" + message);
-    ExpectThrow([&] { t.GetNextToken(buffer, &length, 4); }, prefix + "GetNextToken" + message);
-    ExpectThrow([&] { t.GetPreviousToken(token); }, prefix + "GetPreviousToken" + message);
-    ExpectThrow([&] { t.GetPreviousToken(buffer, &length, 4); },
-                prefix + "GetPreviousToken" + message);
-}
-
-TEST(TokenizerCursor, CopiesAreDeepAndKeepTheCursor) {
-    KRStringTokenizer original(std::string("a b c"), false);
-    std::string token;
-    original.GetNextToken(token);
-    KRStringTokenizer copy(original);
-    original.Tokenize(std::string("x"), std::string(" "), false);
-    EXPECT_TRUE(copy.GetNextToken(token));
-    EXPECT_EQ(token, "b");
-    KRStringTokenizer assigned;
-    assigned = copy;
-    EXPECT_TRUE(assigned.GetNextToken(token));
-    EXPECT_EQ(token, "c");
-    EXPECT_EQ(Walk(original), Tokens{"x"});
+    const std::pair<std::string, std::function<void()>> calls[] = {
+        {"GoToBeforeFirstToken", [&] { t.GoToBeforeFirstToken(); }},
+        {"GoToAfterLastToken", [&] { t.GoToAfterLastToken(); }},
+        {"GetNextToken", [&] { t.GetNextToken(token); }},
+        {"GetPreviousToken", [&] { t.GetPreviousToken(buffer, &length, 4); }}};
+    for (const auto& [name, call] : calls) {
+        EXPECT_EQ(Thrown(call),
+                  "-1 KRStringTokenizer::" + name + "\nString has not yet been tokenized");
+    }
 }
 
 }  // namespace
