@@ -111,12 +111,10 @@ public:
     GeneratedParams Generate(int closed) {
         GeneratedParams out;
         for (int r = 0; r <= closed; ++r) {
-            std::string record;
+            std::string& record = out.records.emplace_back();
             for (int p = Range(0, 6); p > 0; --p) record += PutPair(record.empty());
-            out.records.push_back(record);
             if (r == closed) break;
-            text_ +=
-                Blanks(0, 2) + ";" + (Chance(40) ? Blanks(0, 2) + "dropped(x) y=1" : "") + "\n";
+            text_ += Blanks(0, 2) + ";" + (Chance(40) ? Blanks(0, 2) + "junk(x) y=1" : "") + "\n";
         }
         out.text = text_ + (Chance(50) ? "\n" : "");
         return out;
@@ -131,9 +129,8 @@ private:
                RandomText(rng_, "abcdefghKLMNXYZ_0123456789.-", 0, 7);
     }
 
-    // Moves to where the next pair may start: blanks on the same line (none
-    // needed after a ")"), or a line break, maybe after a comment, then
-    // comment or blank lines.
+    // Moves to where the next pair may start: blanks on the same line (maybe
+    // none after a ")"), or a line break, maybe after comments or blank lines.
     void Separate(bool firstOfRecord) {
         const bool lineStart = text_.empty() || text_.back() == '\n';
         const int kind = Range(0, 99);
@@ -155,8 +152,7 @@ private:
         Separate(firstOfRecord);
         const size_t column = text_.size() - (text_.rfind('\n') + 1);
         const auto line = 1 + std::count(text_.begin(), text_.end(), '\n');
-        const std::string keyword = Keyword();
-        std::string value;
+        std::string keyword = Keyword(), value;
         text_ += keyword;
         const int kind = Range(0, 99);  // below 20: a keyword alone
         if (kind >= 20 && style_ == ParamStyle::kEqual) text_ += "=" + EqualValue(value);
