@@ -11,7 +11,7 @@
 // octets, a length beyond the region, the indefinite form on a primitive
 // element) is read again octet by octet into the linked element, which
 // records exactly what was read before the failure.
-#include "asn1/element_alloc.h"
+#include "asn1/element_decode.h"
 #include "krtools/asn1.h"
 
 namespace {
@@ -171,9 +171,8 @@ inline unsigned char* FinishElement(KR_ASN1_ELEMENT* e, unsigned char* endOfCont
 
 }  // namespace
 
-unsigned char* KR_ASN1_ELEMENT::Decode() {
-    krasn1::ElementSource source;
-    KR_ASN1_ELEMENT* e = this;
+unsigned char* krasn1::DecodeChain(KR_ASN1_ELEMENT* first, ElementSource& source) {
+    KR_ASN1_ELEMENT* e = first;
     DecodeHeader(e);
     size_t depth = 0;  // levels below the chain this call started on
     for (;;) {
@@ -207,4 +206,9 @@ unsigned char* KR_ASN1_ELEMENT::Decode() {
             endOfContents = end;
         }
     }
+}
+
+unsigned char* KR_ASN1_ELEMENT::Decode() {
+    krasn1::ElementSource source;
+    return krasn1::DecodeChain(this, source);
 }

@@ -30,6 +30,11 @@ void RegisterCacheRelease() {
     (void)release;
 }
 
+TreeRecycler::~TreeRecycler() {
+    ElementReleaser releaser;
+    while (void* block = Next()) releaser.ReleaseBlock(block);
+}
+
 void ElementSource::GiveBack() {
 #ifndef KR_ASN1_HEAP_ONLY
     ElementCache& cache = threadElementCache;

@@ -3,12 +3,26 @@
 #include <cstring>
 #include <utility>
 
-#include "asn1/element_alloc.h"
+#include "asn1/element_decode.h"
 #include "krtools/asn1.h"
 
 namespace {
 
 constexpr int kStructureErrorRc = -1;
+
+// Decodes |buffer| into a new tree stored in |root|, taking element blocks
+// from |oldTree| first.
+void DecodeBuffer(KR_ASN1_ELEMENT*& root, const KR_DYNAMIC_PTR& buffer,
+                  krasn1::TreeRecycler& oldTree) {
+    if (buffer.ptr == nullptr) throw KRException(kStructureErrorRc, "Empty ASN1 structure");
+    krasn1::ElementSource source(&oldTree);
+    void* block = source.Take();
+    if (block == nullptr) {
+        throw KRException(kStructureErrorRc, "Error creating root KR_ASN1_ELEMENT");
+    }
+    root = ::new (block) KR_ASN1_ELEMENT(nullptr, buffer.ptr, buffer.size);
+    krasn1::DecodeChain(root, source);
+}
 
 }  // namespace
 
@@ -35,25 +49,21 @@ KR_ASN1_STRUCTURE& KR_ASN1_STRUCTURE::operator=(KR_ASN1_STRUCTURE&& other) noexc
     return *this;
 }
 
+// The previous tree is released while the new one is built: its elements are
+// released one by one, in the order of DeleteElement, as the new tree takes
+// their blocks, and the rest when |oldTree| goes away (also on failure).
 void KR_ASN1_STRUCTURE::Decode(unsigned char* data, int length) {
+    krasn1::TreeRecycler oldTree(std::exchange(root, nullptr));
     if (data != nullptr && length != 0) {
-        DeleteElement(root);
-        root = nullptr;
         buffer.Malloc(length);
         std::memcpy(buffer.ptr, data, static_cast<size_t>(length));
     }
-    Decode();
+    DecodeBuffer(root, buffer, oldTree);
 }
 
 void KR_ASN1_STRUCTURE::Decode() {
-    DeleteElement(root);
-    root = nullptr;
-    if (buffer.ptr == nullptr) throw KRException(kStructureErrorRc, "Empty ASN1 structure");
-    root = krasn1::NewElement(nullptr, buffer.ptr, buffer.size);
-    if (root == nullptr) {
-        throw KRException(kStructureErrorRc, "Error creating root KR_ASN1_ELEMENT");
-    }
-    root->Decode();
+    krasn1::TreeRecycler oldTree(std::exchange(root, nullptr));
+    DecodeBuffer(root, buffer, oldTree);
 }
 
 // Post-order walk over the links: descend to the first element without a
