@@ -2,7 +2,6 @@
 // propagation, ownership and the end-of-stream callbacks.
 #include <gtest/gtest.h>
 
-#include <initializer_list>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -96,20 +95,15 @@ protected:
 };
 
 TEST_F(Chain, UpdateInitsOnceAndPassesPiecesThrough) {
-    EXPECT_EQ(container.Update("dropped", 7), 0);  // empty chain: started, nothing written
+    EXPECT_EQ(KRFilterContainer().Update("dropped", 7), 0);
     Add("a");
     Add("b");
     EXPECT_EQ(Walk(), "a>b");
     EXPECT_EQ(container.Update("one", 3), 0);
     EXPECT_EQ(container.Update("refuse", 6), 42);
-    EXPECT_EQ(events, (Events{"a.Update(one)", "b.Update(one)", "write:one:stage:w:0",
-                              "a.Update(refuse)", "b.Update(refuse)", "write:refuse:stage:w:0"}));
-
-    KRFilterContainer fresh;
-    fresh.AddProcess(new Recorder("c"));
-    events.clear();
-    EXPECT_EQ(fresh.Update("x", 1) + fresh.Update("y", 1), 0);
-    EXPECT_EQ(events, (Events{"c.Init", "c.Update(x)", "c.Update(y)"}));
+    EXPECT_EQ(events,
+              (Events{"a.Init", "b.Init", "a.Update(one)", "b.Update(one)", "write:one:stage:w:0",
+                      "a.Update(refuse)", "b.Update(refuse)", "write:refuse:stage:w:0"}));
 }
 
 TEST_F(Chain, FinalSignalsTheEndThroughEveryCallbackAndLogLevelFilters) {
@@ -173,21 +167,6 @@ TEST_F(Chain, ReplaceProcessSplicesTheNewStageInAndResetEmptiesTheChain) {
     EXPECT_EQ(container.GetProcessCount(), 0);
     EXPECT_EQ(Walk(), "");
     EXPECT_EQ(container.GetWriteCallback(), Write);
-}
-
-TEST(Filters, DescribeThemselvesInTheChainDescription) {
-    KRFilterContainer chain;
-    std::string types;
-    for (KRFilter* filter : std::initializer_list<KRFilter*>{
-             new KRFilterBase64, new KRUnfilterBase64, new KRFilterQuotedPrintable,
-             new KRUnfilterQuotedPrintable}) {
-        chain.AddProcess(filter);
-        types += std::to_string(filter->GetFilterType());
-    }
-    EXPECT_EQ(chain.GetFiltersDescriptionString(),
-              "Base 64, Base 64, Quoted Printable, Quoted Printable");
-    EXPECT_EQ(types, "5544");
-    EXPECT_EQ(chain.ResetFilters(), 0);
 }
 
 TEST(StreamProcess, CopiesTakeTheContainerButNotTheLink) {
