@@ -36,7 +36,6 @@ TEST(CertBundle, EveryCertificateMatchesLibcrypto) {
         TIPEM_CERT_OBJ ours;
         Load(ours, der);
         ASSERT_EQ(AsString(ours.der, ours.derLen), cert.der);
-
         EXPECT_EQ(Hex(ours.GetSHA1ThumbPrint(), 20), Hex(Digest(EVP_sha1(), cert.der)));
         const X509_NAME* subject = X509_get_subject_name(x509.get());
         EXPECT_EQ(Hex(ours.GetSubjectNameHash(), 16), Hex(Md5(NameDer(subject))));
@@ -47,7 +46,6 @@ TEST(CertBundle, EveryCertificateMatchesLibcrypto) {
         const std::string keyHash = Hex(Md5(PublicKeyDer(x509.get())));
         EXPECT_EQ(Hex(ours.GetPublicKeyHash(), 16), keyHash);
         EXPECT_EQ(Hex(ours.GetMD5FingerPrint(), 16), keyHash);
-
         // The subject's fields, each from OpenSSL's walk over the entries.
         TIPEM_NAME_OBJ name;
         name.SetNameObject(static_cast<unsigned char*>(ours.fields.subjectName));
@@ -57,7 +55,6 @@ TEST(CertBundle, EveryCertificateMatchesLibcrypto) {
             if (nid == NID_undef) continue;
             EXPECT_EQ((name.*kNameFields[i]).value, FirstValue(subject, nid)) << kNameKeys[i];
         }
-
         EVP_PKEY* key = X509_get0_pubkey(x509.get());
         if (EVP_PKEY_get_base_id(key) == EVP_PKEY_RSA) {
             ++rsa;
@@ -73,9 +70,8 @@ TEST(CertBundle, EveryCertificateMatchesLibcrypto) {
     EXPECT_GT(other, 0) << "no key that is not RSA in the bundle";
 }
 
-// The fields build the same certificate again. Validity travels in seconds
-// and is written as UTCTime through 2049, so a certificate that uses
-// GeneralizedTime for such dates differs there (two octets per time) only.
+// The fields build the same certificate again, except that validity before
+// 2050 is written as UTCTime: two octets shorter per GeneralizedTime.
 TEST(CertBundle, FieldsRebuildEveryCertificate) {
     int exact = 0;
     for (const auto& cert : Bundle()) {
@@ -94,8 +90,8 @@ TEST(CertBundle, FieldsRebuildEveryCertificate) {
         ASSERT_TRUE(after);
         const ASN1_TIME* notBefore = X509_get0_notBefore(before.get());
         struct tm broken {};
-        EXPECT_EQ(ASN1_STRING_type(notBefore), V_ASN1_GENERALIZEDTIME);
-        EXPECT_TRUE(ASN1_TIME_to_tm(notBefore, &broken) && broken.tm_year + 1900 < 2050);
+        EXPECT_TRUE(ASN1_STRING_type(notBefore) == V_ASN1_GENERALIZEDTIME &&
+                    ASN1_TIME_to_tm(notBefore, &broken) && broken.tm_year + 1900 < 2050);
         EXPECT_EQ(ASN1_TIME_compare(notBefore, X509_get0_notBefore(after.get())), 0);
         EXPECT_EQ(
             ASN1_TIME_compare(X509_get0_notAfter(before.get()), X509_get0_notAfter(after.get())),

@@ -31,7 +31,6 @@ TEST(CertObject, HexTextAndDigestBuffer) {
     EXPECT_STREQ(cert.Hex2Char(bytes + 5, 1), "AB");
     EXPECT_STREQ(cert.Hex2Char(bytes, 0), "");
     EXPECT_STREQ(cert.Hex2Char(bytes, -3), "");
-
     // Octets after the certificate are not part of it.
     const std::string der = SampleDer();
     std::string padded = der + "trailing";
@@ -63,7 +62,6 @@ TEST(CertObject, CertificateBuiltFromFieldsReadsBackInOpenSSL) {
     TIPEM_CERT_OBJ built;
     built.Set(&fields);
     built.GetDER();
-
     X509Ptr x509 = ParseX509(AsString(built.der, built.derLen));
     ASSERT_TRUE(x509);
     EXPECT_EQ(ASN1_INTEGER_get(X509_get0_serialNumber(x509.get())), 0x010203);
@@ -74,7 +72,6 @@ TEST(CertObject, CertificateBuiltFromFieldsReadsBackInOpenSSL) {
     built.Fields();
     EXPECT_EQ(Hex(built.fields.serialNumber.data, built.fields.serialNumber.len), "010203");
     EXPECT_EQ(built.fields.notAfter, 4102444800L);
-
     // Incomplete fields are refused and the certificate stays.
     const std::string before = AsString(built.der, built.derLen);
     fields.publicKey = ITEM{nullptr, 0};

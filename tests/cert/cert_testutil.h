@@ -49,8 +49,7 @@ inline std::vector<std::string> PemBlocks(const std::string& pem) {
     return blocks;
 }
 
-// The eleven name fields in building order, keyed by OpenSSL short name
-// ("street1"/"street2" for the two street addresses).
+// The eleven name fields keyed by OpenSSL short name ("street1"/"street2").
 using N = TIPEM_NAME_OBJ;
 inline TIPEM_NAME_AVA N::*const kNameFields[] = {
     &N::country,        &N::state,      &N::locality,    &N::organization,
@@ -115,8 +114,7 @@ inline X509Ptr ParseX509(const std::string& der) {
 inline NamePtr ParseName(const unsigned char* der, size_t length) {
     const unsigned char* p = der;
     NamePtr name(d2i_X509_NAME(nullptr, &p, static_cast<long>(length)));
-    if (name && p != der + length) name.reset();
-    return name;
+    return p == der + length ? std::move(name) : nullptr;
 }
 
 template <typename T, typename Encoder>

@@ -55,7 +55,6 @@ TEST(BuildLongName, WorkedExampleWidthsOrderAndCutting) {
     TIPEM_NAME_OBJ name;
     certtest::Fill(name, {"CN=Common"});
     EXPECT_EQ(LongName(name, 64, 4), "Common|Com");
-
     // The three-argument form parses the given toolkit name first.
     TIPEM_NAME_OBJ source, parsed;
     certtest::Fill(source, {"C=DE", "CN=Party", "emailAddress=x@y.z"});

@@ -8,8 +8,7 @@ using namespace certtest;
 
 namespace {
 
-// Loads DER into the toolkit name object of `holder`, then parses that into
-// `name`.
+// Loads DER into `holder`'s toolkit name object, then parses that into `name`.
 void ParseVia(TIPEM_NAME_OBJ& holder, const std::string& der, TIPEM_NAME_OBJ& name) {
     EXPECT_EQ(SetNameBER(holder.nameObject, Data(der), static_cast<unsigned>(der.size()), nullptr),
               0);
@@ -33,8 +32,7 @@ std::string OpenSSLName(const std::vector<Attr>& attrs) {
     return NameDer(name.get());
 }
 
-// "sn/type/value" of each entry as OpenSSL reads a DER name; each must be an
-// RDN of its own.
+// "sn/type/value" of each entry of a DER name, each in an RDN of its own.
 std::vector<std::string> OpenSSLEntries(const unsigned char* der, size_t length) {
     NamePtr name = ParseName(der, length);
     EXPECT_TRUE(name);
@@ -124,7 +122,6 @@ TEST(NameParse, OtherTypesStayInTheListAndTypesPointAtToolkitOctets) {
     EXPECT_TRUE(copy == name.commonName);
     copy.type = TAT_COMMON_NAME;
     EXPECT_FALSE(copy == name.commonName);
-
     unsigned char* der = name.der;
     name.Flush();
     EXPECT_TRUE(name.avaList.empty());
@@ -139,7 +136,6 @@ TEST(NameObject, ToolkitFailuresCarryTheCallName) {
     EXPECT_EQ(e.text, "GetNameDER");
     EXPECT_EQ(e.rc, KM_ERROR_INVALID_ARGUMENT);
     name.Destroy();
-    EXPECT_EQ(name.nameObject, nullptr);
     name.commonName = "x";
     EXPECT_EQ(Thrown([&] { name.BuildDistinguishedName(); }).text, "AddNameAVA");
     TIPEM_NAME_OBJ moved(std::move(name));

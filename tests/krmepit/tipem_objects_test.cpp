@@ -27,7 +27,6 @@ public:
     ~Name() { DestroyNameObject(&handle); }
     Name(const Name&) = delete;
     Name& operator=(const Name&) = delete;
-
     std::string Der() const {
         unsigned char* der = nullptr;
         unsigned int length = 0;
@@ -39,7 +38,6 @@ public:
         return AddNameAVA(nullptr, handle, type, typeLen, tag, Octets(value),
                           static_cast<unsigned int>(value.size()), newRDN, nullptr);
     }
-
     POINTER handle = nullptr;
 };
 
@@ -63,7 +61,6 @@ TEST(TipemName, AttributesEncodeWithTheirTagsAndRdns) {
     ASSERT_EQ(name.Add(TAT_ORGANIZATION, 3, V_ASN1_UTF8STRING, "Acme \xC3\xA9"), KM_OK);
     ASSERT_EQ(name.Add(TAT_ORG_UNIT, 3, V_ASN1_T61STRING, "joined", 0), KM_OK);
     ASSERT_EQ(name.Add(TAT_EMAIL_ADDRESS, 9, V_ASN1_IA5STRING, "a@b"), KM_OK);
-
     const std::string der = name.Der();
     const unsigned char* p = Octets(der);
     X509_NAME* parsed = d2i_X509_NAME(nullptr, &p, static_cast<long>(der.size()));
@@ -72,8 +69,8 @@ TEST(TipemName, AttributesEncodeWithTheirTagsAndRdns) {
     unsigned int count = 0;
     ASSERT_EQ(GetNameAVACount(&count, name.handle, nullptr), KM_OK);
     ASSERT_EQ(count, 4u);
-    // Inside the second RDN the shorter encoding (the unit) sorts first, and
-    // the toolkit reports the AVAs in that order too.
+    // In the second RDN the shorter encoding (the unit) sorts first, also as
+    // the toolkit reports the AVAs.
     const int sets[] = {0, 1, 1, 2};
     const int tags[] = {V_ASN1_PRINTABLESTRING, V_ASN1_T61STRING, V_ASN1_UTF8STRING,
                         V_ASN1_IA5STRING};
@@ -117,7 +114,6 @@ TEST(TipemName, BadArgumentsAreRefusedWithoutChangingTheName) {
             KM_ERROR_DATA);
     }
     EXPECT_EQ(name.Der(), before);
-
     // A handle of another kind is refused.
     POINTER extensions = nullptr;
     ASSERT_EQ(CreateExtensionsObject(&extensions, EXTENSIONS_KIND_CERTIFICATE, nullptr), KM_OK);
@@ -125,7 +121,6 @@ TEST(TipemName, BadArgumentsAreRefusedWithoutChangingTheName) {
     EXPECT_EQ(GetNameAVACount(&count, extensions, nullptr), KM_ERROR_INVALID_ARGUMENT);
     EXPECT_EQ(ResetNameObject(nullptr), KM_ERROR_INVALID_ARGUMENT);
     DestroyExtensionsObject(&extensions);
-    EXPECT_EQ(extensions, nullptr);
 }
 
 TEST(TipemExtensions, ExtensionsKeepOrderAndValuesAndRefuseDuplicates) {
@@ -143,7 +138,6 @@ TEST(TipemExtensions, ExtensionsKeepOrderAndValuesAndRefuseDuplicates) {
               KM_ERROR_INVALID_ARGUMENT);
     const std::string longOid = "\x2A" + std::string(299, '\x01');  // long-form length
     EXPECT_EQ(CreateExtension(extensions, Octets(longOid), 300, &again, 0, nullptr), KM_OK);
-
     unsigned int valueIndex = 7;
     unsigned char oneBytes[] = "one", twoBytes[] = "two";
     ITEM one{oneBytes, 3}, two{twoBytes, 3};
@@ -152,7 +146,6 @@ TEST(TipemExtensions, ExtensionsKeepOrderAndValuesAndRefuseDuplicates) {
     EXPECT_EQ(valueIndex, 1u);
     int foreign = 0;
     EXPECT_EQ(AddExtensionValue(nullptr, extensions, &foreign, &one), KM_ERROR_INVALID_ARGUMENT);
-
     EXTENSION_INFO info{};
     ASSERT_EQ(GetExtensionInfo(&info, extensions, 1), KM_OK);
     EXPECT_EQ(Text(info.oid, info.oidLen), Text(basic, 3));
@@ -184,7 +177,6 @@ TEST(TipemCertList, OtherPemBlocksAreSkippedAndABadOneRejectsAll) {
     EXPECT_EQ(added, 0u);
     ASSERT_EQ(addPem("no blocks", &added), KM_OK);
     EXPECT_EQ(added, 0u);
-
     POINTER cert = nullptr;
     unsigned int info = 0;
     ASSERT_EQ(GetCertListCert(&cert, &info, list, 1), KM_OK);
@@ -198,7 +190,6 @@ TEST(TipemCertList, OtherPemBlocksAreSkippedAndABadOneRejectsAll) {
     EXPECT_EQ(count, 2u);
     EXPECT_EQ(GetCertListCert(&cert, &info, list, 2), KM_ERROR_INDEX);
     DestroyCertListObject(&list);
-    EXPECT_EQ(list, nullptr);
 }
 
 }  // namespace
