@@ -78,7 +78,7 @@ TEST(Rc2, OutOfRangeLengthsReturn99AndWriteNothing) {
     }
 }
 
-TEST(Password, IsUpperHexOfRc2CbcAndDecryptsEitherCase) {
+TEST(StoredSecrets, PasswordIsUpperHexRc2CbcAndPassphraseRoundTrips) {
     std::mt19937 rng(40);
     for (int i = 0; i < 50; ++i) {
         const Bytes key = RandomBytes(rng, 8);
@@ -100,11 +100,7 @@ TEST(Password, IsUpperHexOfRc2CbcAndDecryptsEitherCase) {
         EXPECT_STREQ(text, password.c_str());
         EXPECT_EQ(std::string(text + 32, 34), tail) << "only 32 bytes are written";
     }
-}
-
-TEST(Passphrase, RoundTripsInPlace) {
-    std::mt19937 rng(64);
-    for (int i = 0; i < 100; ++i) {
+    for (int i = 0; i < 100; ++i) {           // the passphrase key is the library's own
         Bytes buffer = RandomBytes(rng, 65);  // the last octet guards the end
         const Bytes field = buffer;
         EncryptPassphrase(buffer.data());

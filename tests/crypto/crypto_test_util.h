@@ -12,7 +12,6 @@
 #include <cstring>
 #include <functional>
 #include <random>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -82,7 +81,7 @@ inline Bytes OpenSslCipher(const char* name, const Bytes& key, const Bytes& iv, 
         EVP_CipherFinal_ex(ctx, out.data() + n1, &n2);
     EVP_CIPHER_CTX_free(ctx);
     EVP_CIPHER_free(cipher);
-    if (!ok) throw std::runtime_error(std::string("OpenSSL cipher failed: ") + name);
+    EXPECT_TRUE(ok) << "OpenSSL cipher failed: " << name;
     out.resize(static_cast<size_t>(n1 + n2));
     return out;
 }
@@ -106,20 +105,17 @@ inline EncryptContext MakeContext(char mode, const Bytes& key, const Bytes& iv,
 inline Bytes RunContext(EncryptContext& ctx, const Bytes& input, std::vector<size_t> pieces,
                         int padMode, int markHigh = 0) {
     Bytes output;
-    size_t at = 0;
     pieces.push_back(input.size());
-    for (size_t size : pieces) {
-        size = std::min(size, input.size() - at);
+    for (size_t at = 0, i = 0; i < pieces.size(); at += pieces[i++]) {
+        const size_t size = pieces[i] = std::min(pieces[i], input.size() - at);
         Bytes buffer(input.begin() + long(at), input.begin() + long(at + size));
         buffer.push_back(0xEE);
         int len = static_cast<int>(size);
         EncryptUpdate(&ctx, buffer.data(), &len);
-        EXPECT_EQ(ctx.status, 0);
-        EXPECT_EQ(buffer.back(), 0xEE);
-        EXPECT_TRUE(len >= 0 && size_t(len) <= size && len % 8 == 0) << len;
+        EXPECT_TRUE(ctx.status == 0 && buffer.back() == 0xEE && len >= 0 && len % 8 == 0 &&
+                    size_t(len) <= size);
         if (ctx.blockReady) output.insert(output.end(), ctx.lastBlock, ctx.lastBlock + 8);
         output.insert(output.end(), buffer.begin(), buffer.begin() + len);
-        at += size;
     }
     EncryptFinal(&ctx, padMode, markHigh);
     EXPECT_EQ(ctx.status, 0);
@@ -140,10 +136,9 @@ inline void ExpectThrow(const std::function<void()>& body, int rc, const std::st
 // KR_PBE's Encrypt, or Decrypt when `decrypt` is set, of `data` under `password`.
 inline std::string Pbe(bool decrypt, const std::string& data, const std::string& password,
                        int iterations = 1000) {
-    auto octets = [](const std::string& s) { return Bytes(s.begin(), s.end()); };
     KR_PBE pbe;
-    pbe.SetMessage(octets(data).data(), static_cast<unsigned int>(data.size()));
-    pbe.SetPassword(octets(password).data(), static_cast<unsigned int>(password.size()));
+    pbe.SetMessage(Bytes(data.begin(), data.end()).data(), unsigned(data.size()));
+    pbe.SetPassword(Bytes(password.begin(), password.end()).data(), unsigned(password.size()));
     pbe.SetIterationCount(iterations);
     decrypt ? pbe.Decrypt() : pbe.Encrypt();
     return std::string(reinterpret_cast<const char*>(pbe.GetResult()), size_t(pbe.GetResultLen()));

@@ -127,10 +127,8 @@ TEST_F(Bsafe, DigestCallsOutOfOrderAreRefused) {
     EXPECT_EQ(B_DigestInit(a, nullptr, DEMO_ALGORITHM_CHOOSER, nullptr), KM_ERROR_NOT_INITIALIZED);
     ASSERT_EQ(B_SetAlgorithmInfo(a, AI_SHA1, nullptr), 0);
     EXPECT_EQ(B_DigestUpdate(a, digest, 1, nullptr), KM_ERROR_NOT_INITIALIZED);
-    EXPECT_EQ(B_DigestInit(a, nullptr, nullptr, nullptr), KM_ERROR_INVALID_ARGUMENT);
     ASSERT_EQ(B_DigestInit(a, nullptr, DEMO_ALGORITHM_CHOOSER, nullptr), 0);
     EXPECT_EQ(B_DigestUpdate(a, nullptr, 1, nullptr), KM_ERROR_INVALID_ARGUMENT);
-    EXPECT_EQ(B_DigestUpdate(a, nullptr, 0, nullptr), 0);
     EXPECT_EQ(B_DigestFinal(a, digest, &length, 19, nullptr), KM_ERROR_OUTPUT_TOO_SMALL);
     EXPECT_EQ(B_DigestFinal(a, digest, &length, 20, nullptr), 0);
     EXPECT_EQ(length, 20u);
@@ -233,7 +231,7 @@ TEST_F(Bsafe, PbeInPiecesMatchesLibcrypto) {
     }
 }
 
-TEST_F(Bsafe, PbeRefusesForeignOrMalformedIdentifiers) {
+TEST_F(Bsafe, PbeRefusesBadIdentifiersOutputRoomAndCiphertext) {
     const Bytes salt(8, 9);
     const Bytes sha1 = OracleIdentifier(NID_pbeWithSHA1AndDES_CBC, 2048, salt);
     const Bytes md5 = OracleIdentifier(NID_pbeWithMD5AndDES_CBC, 2048, salt);
@@ -257,15 +255,8 @@ TEST_F(Bsafe, PbeRefusesForeignOrMalformedIdentifiers) {
     ASSERT_EQ(SetIdentifier(AI_SHA1WithDES_CBCPadBER, sha1), 0);
     EXPECT_EQ(Init(true), KM_ERROR_KEY) << "the key must hold a password";
     SetPassword("pw");
-    EXPECT_EQ(Init(true), 0);
-}
-
-TEST_F(Bsafe, PbeRefusesShortOutputRoomAndBadCiphertext) {
-    const Bytes identifier = OracleIdentifier(NID_pbeWithSHA1AndDES_CBC, 10, Bytes(8, 3));
-    const Bytes message(20, 'q');
-    ASSERT_EQ(SetIdentifier(AI_SHA1WithDES_CBCPadBER, identifier), 0);
-    SetPassword("pw");
     ASSERT_EQ(Init(true), 0);
+    const Bytes message(20, 'q');
     Bytes out(24);
     length = 99;
     EXPECT_EQ(Update(true, out.data(), 15, message, 0, 20), KM_ERROR_OUTPUT_TOO_SMALL);
@@ -274,20 +265,16 @@ TEST_F(Bsafe, PbeRefusesShortOutputRoomAndBadCiphertext) {
     ASSERT_EQ(length, 16u);
     EXPECT_EQ(Final(true, &out[16], 7), KM_ERROR_OUTPUT_TOO_SMALL);
     ASSERT_EQ(Final(true, &out[16], 8), 0);
-    EXPECT_EQ(out, OracleEncrypt(identifier, "pw", message));
+    EXPECT_EQ(out, OracleEncrypt(sha1, "pw", message));
     EXPECT_EQ(Final(true, out.data(), 8), KM_ERROR_NOT_INITIALIZED) << "a new init is needed";
-
-    // The encryption of a block whose last octet is 0 has invalid padding.
-    Bytes zeroBlock = OracleEncrypt(identifier, "pw", Bytes(8, 0));
+    // No whole blocks are a data error; a block whose last octet is 0 has bad padding.
+    Bytes zeroBlock = OracleEncrypt(sha1, "pw", Bytes(8, 0));
     zeroBlock.resize(8);
-    const std::pair<Bytes, int> cases[] = {{Bytes(), KM_ERROR_DATA},
-                                           {Bytes(7, 0x55), KM_ERROR_DATA},
-                                           {Bytes(9, 0x55), KM_ERROR_DATA},
-                                           {zeroBlock, KM_ERROR_DECRYPT}};
-    for (const auto& [ciphertext, status] : cases) {
+    for (const Bytes& ciphertext : {Bytes(), Bytes(7, 0x55), Bytes(9, 0x55), zeroBlock}) {
         ASSERT_EQ(Init(false), 0);
         ASSERT_EQ(Update(false, out.data(), 24, ciphertext, 0, ciphertext.size()), 0);
-        EXPECT_EQ(Final(false, out.data(), 24), status) << ciphertext.size();
+        EXPECT_EQ(Final(false, out.data(), 24),
+                  ciphertext.size() == 8 ? KM_ERROR_DECRYPT : KM_ERROR_DATA);
     }
 }
 
