@@ -33,6 +33,7 @@ bool IsEndOfContents(const unsigned char* at, uint32_t left) {
 
 // The header of an element in one of its common forms.
 struct CommonHeader {
+    unsigned char identifier;
     uint32_t headerSize;
     uint32_t length;  // 0 for the indefinite form
     bool indefinite;
@@ -61,17 +62,16 @@ inline bool ReadCommonHeader(const unsigned char* data, uint32_t available, Comm
         }
     }
     if (__builtin_expect(length > available - headerSize, 0)) return false;
-    header = CommonHeader{headerSize, length, indefinite};
+    header = CommonHeader{identifier, headerSize, length, indefinite};
     return true;
 }
 
 // Stores a header read by ReadCommonHeader into |e|.
 inline void StoreHeader(KR_ASN1_ELEMENT* e, unsigned char* data, const CommonHeader& header) {
-    const unsigned char identifier = data[0];
-    e->id = identifier;
-    e->tagClass = identifier & 0xC0;
-    e->tagNumber = identifier & 0x1F;
-    e->constructed = (identifier & 0x20) != 0;
+    e->id = header.identifier;
+    e->tagClass = header.identifier & 0xC0;
+    e->tagNumber = header.identifier & 0x1F;
+    e->constructed = (header.identifier & 0x20) != 0;
     e->indefinite = header.indefinite;
     e->content = data + header.headerSize;
     e->length = static_cast<int32_t>(header.length);
@@ -131,17 +131,23 @@ inline void DecodeHeader(KR_ASN1_ELEMENT* e) {
 }
 
 // Creates the element at |data|, stores it in |*link| and reads its header.
+// The header is parsed before the block is written, so that the element's
+// fields are stored once.
 inline KR_ASN1_ELEMENT* AddElement(krasn1::ElementSource& source, KR_ASN1_ELEMENT** link,
                                    KR_ASN1_ELEMENT* parent, unsigned char* data, uint32_t available,
                                    const char* failure) {
+    CommonHeader header;
+    const bool common = ReadCommonHeader(data, available, header);
     void* block = source.Take();
     if (__builtin_expect(block == nullptr, 0)) Fail(failure);
-    auto* e = ::new (block) KR_ASN1_ELEMENT(parent, data, static_cast<int>(available));
-    *link = e;
-    CommonHeader header;
-    if (__builtin_expect(ReadCommonHeader(data, available, header), 1)) {
+    KR_ASN1_ELEMENT* e;
+    if (__builtin_expect(common, 1)) {
+        e = ::new (block) KR_ASN1_ELEMENT(parent, data, static_cast<int>(available));
         StoreHeader(e, data, header);
+        *link = e;
     } else {
+        e = ::new (block) KR_ASN1_ELEMENT(parent, data, static_cast<int>(available));
+        *link = e;
         DecodeHeaderExactly(e);
     }
     return e;
@@ -171,7 +177,8 @@ inline unsigned char* FinishElement(KR_ASN1_ELEMENT* e, unsigned char* endOfCont
 
 }  // namespace
 
-unsigned char* krasn1::DecodeChain(KR_ASN1_ELEMENT* first, ElementSource& source) {
+unsigned char* krasn1::DecodeChain(KR_ASN1_ELEMENT* first, TreeRecycler* recycler) {
+    ElementSource source(recycler);
     KR_ASN1_ELEMENT* e = first;
     DecodeHeader(e);
     size_t depth = 0;  // levels below the chain this call started on
@@ -208,7 +215,4 @@ unsigned char* krasn1::DecodeChain(KR_ASN1_ELEMENT* first, ElementSource& source
     }
 }
 
-unsigned char* KR_ASN1_ELEMENT::Decode() {
-    krasn1::ElementSource source;
-    return krasn1::DecodeChain(this, source);
-}
+unsigned char* KR_ASN1_ELEMENT::Decode() { return krasn1::DecodeChain(this, nullptr); }

@@ -32,22 +32,22 @@ void RegisterCacheRelease() {
 
 TreeRecycler::~TreeRecycler() {
     ElementReleaser releaser;
-    while (void* block = Next()) releaser.ReleaseBlock(block);
+    while (void* block = ReleaseNext(walk_)) releaser.ReleaseBlock(block);
 }
 
-void ElementSource::GiveBack() {
+void ElementSource::GiveBack([[maybe_unused]] FreeElement* head, [[maybe_unused]] size_t count) {
 #ifndef KR_ASN1_HEAP_ONLY
     ElementCache& cache = threadElementCache;
     if (cache.head == nullptr) {
-        // |count_| is the maximum when the list was emptied at thread exit.
-        cache.head = head_;
-        cache.count = count_;
+        // |count| is the maximum when the list was emptied at thread exit.
+        cache.head = head;
+        cache.count = count;
         return;
     }
-    while (head_ != nullptr) {
-        FreeElement* next = head_->next;
-        ReleaseElementBlock(head_);
-        head_ = next;
+    while (head != nullptr) {
+        FreeElement* next = head->next;
+        ReleaseElementBlock(head);
+        head = next;
     }
 #endif
 }

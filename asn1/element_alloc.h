@@ -125,51 +125,74 @@ private:
     [[maybe_unused]] size_t count_ = 0;
 };
 
-// Releases a tree one element at a time, in the order of
-// KR_ASN1_STRUCTURE::DeleteElement, while a new tree is being built: each
-// released block is handed to the new tree as soon as it needs one, so that
-// walking the old tree overlaps with decoding. Whatever is left of the old
-// tree is released when the recycler goes away.
+// The position of a release walk over a tree, in the order of
+// KR_ASN1_STRUCTURE::DeleteElement: the first element without a child, then
+// its siblings, each after its own descendants, then the parent.
+struct ReleaseWalk {
+    KR_ASN1_ELEMENT* current;  // null when the whole tree is released
+    KR_ASN1_ELEMENT* top;      // the parent of the tree's first element
+    // True when |current| was reached from its last child: its children are
+    // released already.
+    bool climbed;
+};
+
+// Destroys the next element of |walk| and returns its block, or null when
+// the whole tree is released.
+inline void* ReleaseNext(ReleaseWalk& walk) {
+    KR_ASN1_ELEMENT* element = walk.current;
+    if (element == nullptr) return nullptr;
+    if (!walk.climbed) {
+        while (element->child != nullptr) element = element->child;
+    }
+    KR_ASN1_ELEMENT* next = element->sibling;
+    KR_ASN1_ELEMENT* up = element->parent;
+    walk.climbed = next == nullptr;
+    walk.current = next != nullptr ? next : (up != walk.top ? up : nullptr);
+    element->~KR_ASN1_ELEMENT();
+    return element;
+}
+
+// Releases a tree one element at a time while a new tree is being built:
+// each released block is handed to the new tree as soon as it needs one, so
+// that walking the old tree overlaps with decoding. Whatever is left of the
+// old tree is released when the recycler goes away.
 class TreeRecycler {
 public:
     explicit TreeRecycler(KR_ASN1_ELEMENT* tree)
-        : current_(tree), top_(tree != nullptr ? tree->parent : nullptr) {}
+        : walk_{tree, tree != nullptr ? tree->parent : nullptr, false} {}
     ~TreeRecycler();
     TreeRecycler(const TreeRecycler&) = delete;
     TreeRecycler& operator=(const TreeRecycler&) = delete;
 
-    // Destroys the next element of the walk and returns its block, or null
-    // when the whole tree is released.
-    void* Next() {
-        if (current_ == nullptr) return nullptr;
-        KR_ASN1_ELEMENT* element = current_;
-        if (!climbed_) {
-            while (element->child != nullptr) element = element->child;
+    // A block for one element: the next one of the old tree, else one of the
+    // thread's list or the heap; null when memory is exhausted.
+    void* Take() {
+        if (void* block = ReleaseNext(walk_)) {
+#ifndef KR_ASN1_HEAP_ONLY
+            return block;
+#else
+            ::operator delete(block);
+#endif
         }
-        KR_ASN1_ELEMENT* next = element->sibling;
-        KR_ASN1_ELEMENT* up = element->parent;
-        climbed_ = next == nullptr;
-        current_ = next != nullptr ? next : (up != top_ ? up : nullptr);
-        element->~KR_ASN1_ELEMENT();
-        return element;
+        return AllocateElementBlock();
     }
 
 private:
-    KR_ASN1_ELEMENT* current_;
-    KR_ASN1_ELEMENT* const top_;
-    // True when |current_| was reached from its last child: its children are
-    // released already.
-    bool climbed_ = false;
+    friend class ElementSource;
+    ReleaseWalk walk_;
 };
 
-// Hands out blocks for the elements of one decoding. The thread's list is
-// taken over for the lifetime of the source, so that the list head stays in a
-// register while the elements are built, and given back when the source goes
-// away, also when decoding fails.
+// Hands out blocks for the elements of one decoding: first those of a tree
+// being recycled, then those of the thread's list, then the heap's. The walk
+// and the thread's list are copied into the source for its lifetime, so that
+// they stay in registers while the elements are built, and written back when
+// the source goes away, also when decoding fails. A source must be a local
+// object whose address does not escape.
 class ElementSource {
 public:
-    // |recycler|, when given, supplies blocks before the thread's list.
-    explicit ElementSource(TreeRecycler* recycler = nullptr) : recycler_(recycler) {
+    explicit ElementSource(TreeRecycler* recycler)
+        : recycler_(recycler),
+          walk_(recycler != nullptr ? recycler->walk_ : ReleaseWalk{nullptr, nullptr, false}) {
 #ifndef KR_ASN1_HEAP_ONLY
         ElementCache& cache = threadElementCache;
         head_ = cache.head;
@@ -178,22 +201,21 @@ public:
         cache.count = 0;
 #endif
     }
-    ~ElementSource() { GiveBack(); }
+    ~ElementSource() {
+        if (recycler_ != nullptr) recycler_->walk_ = walk_;
+        GiveBack(head_, count_);
+    }
     ElementSource(const ElementSource&) = delete;
     ElementSource& operator=(const ElementSource&) = delete;
 
     // A block for one element, or null when memory is exhausted.
     void* Take() {
-        if (recycler_ != nullptr) {
-            if (void* block = recycler_->Next()) {
+        if (void* block = ReleaseNext(walk_)) {
 #ifndef KR_ASN1_HEAP_ONLY
-                return block;
+            return block;
 #else
-                ::operator delete(block);
+            ::operator delete(block);
 #endif
-            } else {
-                recycler_ = nullptr;
-            }
         }
 #ifndef KR_ASN1_HEAP_ONLY
         if (head_ != nullptr) {
@@ -207,13 +229,15 @@ public:
     }
 
 private:
-    // Returns the blocks not handed out to the thread's list.
-    void GiveBack();
+    // Returns the blocks |head| (|count| of them) not handed out to the
+    // thread's list.
+    static void GiveBack(FreeElement* head, size_t count);
 
-    TreeRecycler* recycler_;
+    TreeRecycler* const recycler_;
+    ReleaseWalk walk_;
     // Unused in sanitizer builds, which take every block from the heap.
-    [[maybe_unused]] FreeElement* head_ = nullptr;
-    [[maybe_unused]] size_t count_ = 0;
+    FreeElement* head_ = nullptr;
+    size_t count_ = 0;
 };
 
 }  // namespace krasn1

@@ -9,9 +9,9 @@
 namespace krasn1 {
 
 // Decodes |first| and its following siblings with all their descendants,
-// taking the blocks of new elements from |source|. Same result and errors as
-// KR_ASN1_ELEMENT::Decode.
-unsigned char* DecodeChain(KR_ASN1_ELEMENT* first, ElementSource& source);
+// taking the blocks of new elements from |recycler| (may be null) first.
+// Same result and errors as KR_ASN1_ELEMENT::Decode.
+unsigned char* DecodeChain(KR_ASN1_ELEMENT* first, TreeRecycler* recycler);
 
 }  // namespace krasn1
 

@@ -15,13 +15,12 @@ constexpr int kStructureErrorRc = -1;
 void DecodeBuffer(KR_ASN1_ELEMENT*& root, const KR_DYNAMIC_PTR& buffer,
                   krasn1::TreeRecycler& oldTree) {
     if (buffer.ptr == nullptr) throw KRException(kStructureErrorRc, "Empty ASN1 structure");
-    krasn1::ElementSource source(&oldTree);
-    void* block = source.Take();
+    void* block = oldTree.Take();
     if (block == nullptr) {
         throw KRException(kStructureErrorRc, "Error creating root KR_ASN1_ELEMENT");
     }
     root = ::new (block) KR_ASN1_ELEMENT(nullptr, buffer.ptr, buffer.size);
-    krasn1::DecodeChain(root, source);
+    krasn1::DecodeChain(root, &oldTree);
 }
 
 }  // namespace
