@@ -96,28 +96,26 @@ std::string Replace(std::string text, const std::string& from, const std::string
     return text;
 }
 
-TEST(FilterInit, SetsTheTagAndUnknownFormatsWriteNothing) {
+TEST(BufferCoders, FollowTheCallingRules) {
     EXPECT_EQ(std::string(Context(1).format) + std::string(Context(2).format), "R64HDC");
     EXPECT_EQ(std::memcmp(Context(3).format, "\0\0\0", 4), 0);
     EXPECT_EQ(EncodeInPieces("abcd", {1}, 3) + DecodeInPieces("QUJD", {}, Context(3)), "");
-}
 
-TEST(FilterData, Base64GroupsAreWrittenWhenCompleteAndMinusOneFinishes) {
     FilterContext context = Context(1);
     char out[16];
     const unsigned char in[] = {'a', 'b', 'c'};
     EXPECT_EQ(FilterData(in, out, 1, &context) + FilterData(in + 1, out, 1, &context), 0);
-    EXPECT_EQ(FilterData(in + 2, out, 1, &context), 4);
+    EXPECT_EQ(FilterData(in + 2, out, 1, &context), 4);  // a group is written when complete
     EXPECT_EQ(std::string(out, 4), OpensslBase64("abc"));
     EXPECT_EQ(FilterFinal(out, &context) + FilterData(in, out, 1, &context), 0);
     EXPECT_EQ(context.bitCount, 8);
-    EXPECT_EQ(FilterData(in, out, -1, &context), 4);
+    EXPECT_EQ(FilterData(in, out, -1, &context), 4);  // -1 finishes like FilterFinal
     EXPECT_EQ(std::string(out, 4), OpensslBase64("a"));
     EXPECT_EQ(context.bitCount, 0);
     EXPECT_EQ(FilterData(in, out, 0, &context) + FilterData(in, out, -2, &context), 0);
 }
 
-TEST(Base64Buffers, RandomPiecesAndNoiseMatchOpenssl) {
+TEST(BufferCoders, MatchOpensslAndBinasciiInRandomPiecesAndSkipNoise) {
     std::mt19937 rng(7);
     std::string data = RandomBytes(rng, 70000), noisy;
     ASSERT_EQ(EncodeInPieces(data, RandomCuts(rng, data.size(), 2500), 1), OpensslBase64(data));
@@ -129,14 +127,10 @@ TEST(Base64Buffers, RandomPiecesAndNoiseMatchOpenssl) {
     std::memcpy(b64.format, "B64", 4);
     EXPECT_EQ(DecodeInPieces(noisy, RandomCuts(rng, noisy.size(), 2000), Context(1)), data);
     EXPECT_EQ(DecodeInPieces(noisy, {}, b64), data);
-}
 
-TEST(Hex, MatchesBinasciiAndDecodingSkipsLowerCase) {
-    std::mt19937 rng(3);
-    std::string data = RandomBytes(rng, 5000);
     std::string hex = Python("out = binascii.hexlify(data).upper()", data);
     EXPECT_EQ(EncodeInPieces(data, {1, 17, 4000}, 2), hex);
-    EXPECT_EQ(DecodeInPieces(hex, {1, 2, 3, 999}, Context(2)), data);
+    EXPECT_EQ(DecodeInPieces(hex, {1, 2, 3, 999}, Context(2)), data);  // odd cuts carry a digit
     EXPECT_EQ(DecodeInPieces("00abff", {}, Context(2)), std::string(1, '\0'));
     EXPECT_EQ(DecodeInPieces("0 0\nA-B:F F", {1, 4, 5, 9}, Context(2)), "\x00\xAB\xFF"s);
 }
