@@ -63,11 +63,11 @@ inline std::map<std::string, std::string> PythonStat(const std::string& dir,
 }
 
 static_assert(!std::is_copy_constructible_v<PXMFile> && !std::is_copy_assignable_v<PXMFile>);
+static_assert(!std::is_copy_constructible_v<KRDIR> && !std::is_copy_assignable_v<KRDIR>);
 constexpr int kNone = -1;  // a violated precondition: no system call failed
 
-// Expects `call` to fail with the PXMFileException of `file` for `function`
-// and `text`: a failed system call has its errno `code` as rc and the system
-// lines appended, a precondition keeps the errno found before the call.
+// Expects the PXMFileException of `file`: a failed system call carries errno
+// `code` and the system lines, a precondition the errno found before it.
 void Fails(PXMFile& file, const char* function, const std::string& text, int code,
            const std::function<void()>& call) {
     errno = EXDEV;
@@ -83,8 +83,7 @@ protected:
     std::string path = dir.File("data.txt");
 };
 
-// Reads through small buffers join to the file's bytes; the EOF switch
-// latches until Rewind or Open, also when a seek moves away from the end.
+// Reads join to the file; the EOF switch latches until Rewind or Open.
 TEST_F(PXMFileTest, ReadsJoinToTheFileAndEndOfFileLatches) {
     std::string content = "first line\nsecond\n\nlast without end", lines, blocks;
     testutil::WriteFile(path, content);
@@ -187,8 +186,7 @@ TEST_F(PXMFileTest, FailedSystemCallsCarryErrnoAndSystemText) {
     Fails(full, "Fflush", "File fflush failed: ", ENOSPC, [&] { full.Fflush(); });
 }
 
-// Writes go out whole through moved objects; the destructor closes, or
-// removes with the delete-on-destroy switch, and keeps its failures inside.
+// The destructor closes, or removes, and keeps its failures inside.
 TEST_F(PXMFileTest, WritesMovesAndDestruction) {
     PXMFile("/nonexistent", "r").SetDeleteOnDestroy(true);
     PXMFile first(path.c_str(), "wb");
@@ -245,8 +243,6 @@ TEST_F(PXMFileTest, CloseRemoveAndRename) {
     Fails(file, "Remove", "File remove failed: ", ENOTEMPTY, [&] { file.Remove(); });
 }
 
-static_assert(!std::is_copy_constructible_v<KRDIR> && !std::is_copy_assignable_v<KRDIR>);
-
 std::multiset<std::string> Walk(KRDIR& walker) {
     std::multiset<std::string> names;
     while (const char* name = walker.Next()) names.insert(name);
@@ -275,8 +271,7 @@ struct CountingWalker : KRDIR {
     int opens = 0;
 };
 
-// Names and attributes as Python's os.listdir and os.stat see them, with a
-// sparse file beyond 4 GiB, set-uid bits and, where chown works, 32-bit ids.
+// Python's view, with a 5 GiB sparse file, set-uid bits and 32-bit ids.
 TEST(KRDIR, WalkAndAttributesMatchPython) {
     testutil::TempDir temp;
     KRDIR walker(temp.path().c_str());
@@ -295,8 +290,7 @@ TEST(KRDIR, WalkAndAttributesMatchPython) {
     EXPECT_EQ(Attributes(walker), python["."]);  // no entry yet: the directory and "/"
     std::multiset<std::string> names, expected;
     while (const char* name = walker.Next()) {
-        // ".." is the shared temporary folder, which other processes change.
-        if (*names.insert(name) != "..") {
+        if (*names.insert(name) != "..") {  // ".." is shared with other processes
             EXPECT_EQ(Attributes(walker), python[name]) << name;
         }
     }
@@ -337,8 +331,7 @@ TEST(KRDIR, FailuresAndRestarts) {
     testutil::WriteFile(plain, "");
     ExpectThrown([&] { KRDIR(plain.c_str()).Next(); }, ENOTDIR, "KRDIR::Next", plain);
 
-    // Rewind, Open and a Remove that closed the walker restart the walk
-    // through the virtual Open.
+    // Rewind, Open and a closing Remove restart the walk via the virtual Open.
     fs::remove(plain);
     for (const char* n : {"a", "b", "c"}) testutil::WriteFile(temp.File(n), "");
     CountingWalker restarted;
@@ -389,7 +382,6 @@ TEST(Directories, JoinCreateAndChangeWithExactFailures) {
     ExpectThrown([] { BuildDirectoryNode("plain/x"); }, ENOTDIR, node, create + "plain/x");
     ExpectThrown([] { KRChangeDirectory("nowhere"); }, ENOENT, "KRChangeDirectory", cd + "nowhere");
     ExpectThrown([] { KRChangeDirectory("plain"); }, ENOTDIR, "KRChangeDirectory", cd + "plain");
-
     KRChangeDirectory("");
     KRChangeDirectory(nullptr);
     KRChangeDirectory("a/b");
