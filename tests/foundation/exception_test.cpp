@@ -40,24 +40,21 @@ TEST(KRException, FormatRCAndTextPrefixesEachCall) {
     EXPECT_EQ(f.text, "rc: -2, rc: -2, ASN1 element is EMPTY");
 }
 
+// Codes without a system text (negative, unknown) get only the code line.
 TEST(KRException, FormatSystemErrorMsgAppendsCodeLineAndSystemText) {
-    KRException e(ENOENT, "Open failed: ");
-    e.FormatSystemErrorMsg();
-    EXPECT_EQ(e.text, "Open failed: \nWindows rc: 0x00000002\n" + Strerror(ENOENT));
-
-    KRException zero(0, "ok");
-    zero.FormatSystemErrorMsg();
-    EXPECT_EQ(zero.text, "ok\nWindows rc: 0x00000000\n" + Strerror(0));
-}
-
-TEST(KRException, FormatSystemErrorMsgForCodesWithoutSystemText) {
-    KRException negative(-1, "where", "what");
-    negative.FormatSystemErrorMsg();
-    EXPECT_EQ(negative.text, "where\nwhat\nWindows rc: 0xFFFFFFFF\n");
-
-    KRException unknown(123456, "x");
-    unknown.FormatSystemErrorMsg();
-    EXPECT_EQ(unknown.text, "x\nWindows rc: 0x0001E240\n");
+    const struct {
+        int rc;
+        const char* hex;
+        std::string system;
+    } cases[] = {{ENOENT, "00000002", Strerror(ENOENT)},
+                 {0, "00000000", Strerror(0)},
+                 {-1, "FFFFFFFF", ""},
+                 {123456, "0001E240", ""}};
+    for (const auto& c : cases) {
+        KRException e(c.rc, "where", "what");
+        e.FormatSystemErrorMsg();
+        EXPECT_EQ(e.text, "where\nwhat\nWindows rc: 0x" + std::string(c.hex) + "\n" + c.system);
+    }
 }
 
 TEST(KRException, MessageBoxWritesTheTextToStandardError) {
