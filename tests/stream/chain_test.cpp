@@ -12,7 +12,7 @@ namespace {
 
 using Events = std::vector<std::string>;
 Events events;  // stage calls as "a.Final", callback calls as "kind:data:source:handle:level"
-unsigned char* containerAddress = nullptr;
+unsigned char* containerAddress = nullptr;  // the source of end-of-stream calls
 
 // A filter that logs its calls and returns the results it is told to.
 class Recorder : public KRFilter {
@@ -41,25 +41,21 @@ private:
     std::string name_;
 };
 
-int Record(const char* kind, const char* data, int length, unsigned char* source,
-           unsigned char* handle, unsigned level = 0) {
+using Bytes = unsigned char*;
+
+int Record(const char* kind, const char* data, int length, Bytes source, Bytes handle,
+           unsigned level = 0) {
     events.push_back(std::string(kind) + ":" + (data ? std::string(data, size_t(length)) : "null") +
                      ":" + (source == containerAddress ? "container" : "stage") + ":" +
                      reinterpret_cast<const char*>(handle) + ":" + std::to_string(level));
     return data != nullptr && std::string(data, size_t(length)) == "refuse" ? 42 : 0;
 }
-int Write(const char* d, int n, unsigned char* s, unsigned char* h) {
-    return Record("write", d, n, s, h);
+int Write(const char* d, int n, Bytes s, Bytes h) { return Record("write", d, n, s, h); }
+int Debug(const char* d, int n, Bytes s, Bytes h) { return Record("debug", d, n, s, h); }
+int Log(const char* d, int n, Bytes s, Bytes h, unsigned l) {
+    return Record("log", d, n, s, h, l) + 7;
 }
-int Debug(const char* d, int n, unsigned char* s, unsigned char* h) {
-    return Record("debug", d, n, s, h);
-}
-int Log(const char* d, int n, unsigned char* s, unsigned char* h, unsigned level) {
-    return Record("log", d, n, s, h, level) + 7;
-}
-unsigned char* Handle(const char* name) {
-    return reinterpret_cast<unsigned char*>(const_cast<char*>(name));
-}
+Bytes Handle(const char* name) { return reinterpret_cast<Bytes>(const_cast<char*>(name)); }
 
 class Chain : public ::testing::Test {
 protected:
