@@ -29,14 +29,14 @@ class Peer {
 public:
     explicit Peer(const std::string& arguments)
         : pid_(testutil::Run("/usr/bin/python3 " KRTOOLS_SOURCE_DIR "/tests/mail/smtp_peer.py " +
-                             dir_.path() + " " + arguments + " >/dev/null 2>&1 & echo $!")
+                             dir_.path() + " " + arguments + " >/dev/null 2>&1 & printf %s $!")
                    .output),
           port(Wait("port")) {}
     // The scripted relay: command `step` gets `reply`, "" closes.
     explicit Peer(int step = -1, const std::string& reply = "-", int messages = 1, int port = 0)
         : Peer(std::to_string(port) + " " + std::to_string(step) + " " +
                testutil::ShellQuote(reply) + " " + std::to_string(messages)) {}
-    ~Peer() { testutil::Run("kill " + pid_ + " 2>/dev/null"); }
+    ~Peer() { testutil::Run("grep -qs smtp_peer /proc/" + pid_ + "/cmdline && kill " + pid_); }
     // The peer's file `name` once it appears; empty after 10 s without it.
     std::string Wait(const std::string& name) const {
         std::string file = testutil::ShellQuote(dir_.File(name));
