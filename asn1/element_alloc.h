@@ -129,25 +129,35 @@ private:
 // KR_ASN1_STRUCTURE::DeleteElement: the first element without a child, then
 // its siblings, each after its own descendants, then the parent.
 struct ReleaseWalk {
-    KR_ASN1_ELEMENT* current;  // null when the whole tree is released
+    KR_ASN1_ELEMENT* current;  // the next element to release; null at the end
     KR_ASN1_ELEMENT* top;      // the parent of the tree's first element
-    // True when |current| was reached from its last child: its children are
-    // released already.
-    bool climbed;
 };
 
+inline KR_ASN1_ELEMENT* FirstWithoutChild(KR_ASN1_ELEMENT* element) {
+    while (element->child != nullptr) element = element->child;
+    return element;
+}
+
+// A walk over the tree that begins at |tree| (may be null).
+inline ReleaseWalk StartReleaseWalk(KR_ASN1_ELEMENT* tree) {
+    if (tree == nullptr) return ReleaseWalk{nullptr, nullptr};
+    return ReleaseWalk{FirstWithoutChild(tree), tree->parent};
+}
+
 // Destroys the next element of |walk| and returns its block, or null when
-// the whole tree is released.
+// the whole tree is released. The element after it is found before it is
+// destroyed: the first element without a child below its sibling, else its
+// parent, whose children are then all released.
 inline void* ReleaseNext(ReleaseWalk& walk) {
     KR_ASN1_ELEMENT* element = walk.current;
     if (element == nullptr) return nullptr;
-    if (!walk.climbed) {
-        while (element->child != nullptr) element = element->child;
-    }
     KR_ASN1_ELEMENT* next = element->sibling;
     KR_ASN1_ELEMENT* up = element->parent;
-    walk.climbed = next == nullptr;
-    walk.current = next != nullptr ? next : (up != walk.top ? up : nullptr);
+    if (next != nullptr) {
+        walk.current = FirstWithoutChild(next);
+    } else {
+        walk.current = up != walk.top ? up : nullptr;
+    }
     element->~KR_ASN1_ELEMENT();
     return element;
 }
@@ -158,8 +168,7 @@ inline void* ReleaseNext(ReleaseWalk& walk) {
 // old tree is released when the recycler goes away.
 class TreeRecycler {
 public:
-    explicit TreeRecycler(KR_ASN1_ELEMENT* tree)
-        : walk_{tree, tree != nullptr ? tree->parent : nullptr, false} {}
+    explicit TreeRecycler(KR_ASN1_ELEMENT* tree) : walk_(StartReleaseWalk(tree)) {}
     ~TreeRecycler();
     TreeRecycler(const TreeRecycler&) = delete;
     TreeRecycler& operator=(const TreeRecycler&) = delete;
@@ -192,7 +201,7 @@ class ElementSource {
 public:
     explicit ElementSource(TreeRecycler* recycler)
         : recycler_(recycler),
-          walk_(recycler != nullptr ? recycler->walk_ : ReleaseWalk{nullptr, nullptr, false}) {
+          walk_(recycler != nullptr ? recycler->walk_ : ReleaseWalk{nullptr, nullptr}) {
 #ifndef KR_ASN1_HEAP_ONLY
         ElementCache& cache = threadElementCache;
         head_ = cache.head;

@@ -65,26 +65,10 @@ void KR_ASN1_STRUCTURE::Decode() {
     DecodeBuffer(root, buffer, oldTree);
 }
 
-// Post-order walk over the links: descend to the first element without a
-// child, release it and go on with its sibling; at the end of a chain the
-// parent, whose children are now all released, is released next.
+// Children before the element, each chain from its first element on; see
+// krasn1::ReleaseNext.
 void KR_ASN1_STRUCTURE::DeleteElement(KR_ASN1_ELEMENT* element) {
-    if (element == nullptr) return;
-    KR_ASN1_ELEMENT* const top = element->parent;
+    krasn1::ReleaseWalk walk = krasn1::StartReleaseWalk(element);
     krasn1::ElementReleaser releaser;
-    KR_ASN1_ELEMENT* current = element;
-    for (;;) {
-        while (current->child != nullptr) current = current->child;
-        for (;;) {
-            KR_ASN1_ELEMENT* next = current->sibling;
-            KR_ASN1_ELEMENT* up = current->parent;
-            releaser.Release(current);
-            if (next != nullptr) {
-                current = next;
-                break;
-            }
-            if (up == top) return;
-            current = up;
-        }
-    }
+    while (void* block = krasn1::ReleaseNext(walk)) releaser.ReleaseBlock(block);
 }
