@@ -127,7 +127,7 @@ TEST_F(KrtoolCrypto, MacIsTheLastBlockOfZeroPaddedDesCbc) {
     Expect("mac --key 0123 " + Write("empty", ""), 2);
 }
 
-TEST_F(KrtoolCrypto, PasswdAndPassphraseMatchTheLibrary) {
+TEST_F(KrtoolCrypto, PasswdMatchesTheLibrary) {
     unsigned char key[8] = {0x0f, 0x1e, 0x2d, 0x3c, 0x4b, 0x5a, 0x69, 0x78};
     char field[64] = "correct horse";
     EncryptPassword(field, key);
@@ -140,7 +140,9 @@ TEST_F(KrtoolCrypto, PasswdAndPassphraseMatchTheLibrary) {
     Expect(passwd + "decrypt " + Write("short", text.substr(0, 63)), 1);
     Expect(passwd + "decrypt " + Write("bad", text.substr(0, 63) + "g"), 1);
     Expect("passwd encrypt --key 0f1e " + Write("pw", "x"), 2);
+}
 
+TEST_F(KrtoolCrypto, PassphraseMatchesTheLibrary) {
     const std::string fields = Random(128);
     std::string sealed = fields;
     EncryptPassphrase(reinterpret_cast<unsigned char*>(&sealed[0]));

@@ -12,18 +12,18 @@ using ctest::ExpectThrow;
 using ctest::Pbe;
 using testutil::ShellQuote;
 
-// The description of each error code.
-const std::map<int, std::string> kTexts = {{-1, "Message pointer cannot be NULL"},
-                                           {-2, "Message length must be a number from 1 to 65536"},
-                                           {-3, "Password pointer cannot be NULL"},
-                                           {-4, "Password length must be a number from 1 to 65536"},
-                                           {-5, "Invalid password-based encryption algorithm"},
-                                           {-6, "Iteration count must be a number from 1 to 65536"},
-                                           {-7, "ASN1 tag is NULL or its length is < 4"},
-                                           {-8, "ASN1 indefinite length tag not supported"},
-                                           {-9, "Too many ASN1 length bytes in tag (> 2)"},
-                                           {-10, "ASN1 length = 0 or greater than length of data"},
-                                           {KM_ERROR_DATA, "B_SetAlgorithmInfo"}};
+const std::map<int, std::string> kTexts = {  // the description of each error code
+    {-1, "Message pointer cannot be NULL"},
+    {-2, "Message length must be a number from 1 to 65536"},
+    {-3, "Password pointer cannot be NULL"},
+    {-4, "Password length must be a number from 1 to 65536"},
+    {-5, "Invalid password-based encryption algorithm"},
+    {-6, "Iteration count must be a number from 1 to 65536"},
+    {-7, "ASN1 tag is NULL or its length is < 4"},
+    {-8, "ASN1 indefinite length tag not supported"},
+    {-9, "Too many ASN1 length bytes in tag (> 2)"},
+    {-10, "ASN1 length = 0 or greater than length of data"},
+    {KM_ERROR_DATA, "B_SetAlgorithmInfo"}};
 
 TEST(KR_PBE, ArgumentErrorsHaveTheirCodesAndTexts) {
     const unsigned char x = 'x';
