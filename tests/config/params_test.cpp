@@ -221,11 +221,11 @@ TEST(Elements, GeneratedRecordsSkipAndCopyEachField) {
         EXPECT_EQ(SkipElements(&cursor, count, '\\', ',', '\0'), 0) << record;
         EXPECT_EQ(cursor, buffer.data() + buffer.size() + 1);  // past the terminating NUL
     }
-    // NUL is copied unless it is a stop.
     const char nul[] = {'a', '\0', 'b', ';'};
     char out[8];
-    EXPECT_EQ(GetElement(nul, out, 8, '\\', ';', ',', ','), 3);
-    char escapedEnd[] = "a\\";  // an escaped terminator still ends the record
+    EXPECT_EQ(GetElement(nul, out, 8, '\\', ';', ',', ','), 3);  // NUL is no stop here
+    char escapedEnd[] = "a\\";  // an escape never carries a scan past the final NUL
+    EXPECT_EQ(GetElement(escapedEnd, out, 8, '\\', ',', '\0', '\0'), 1);
     char* cursor = escapedEnd;
     EXPECT_EQ(SkipElements(&cursor, 3, '\\', ',', '\0'), 0);
     EXPECT_EQ(cursor, escapedEnd + 3);
