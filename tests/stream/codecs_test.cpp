@@ -117,7 +117,7 @@ TEST(BufferCoders, FollowTheCallingRules) {
     EXPECT_EQ(FilterData(in, out, 0, &context) + FilterData(in, out, -2, &context), 0);
 }
 
-TEST(BufferCoders, MatchOpensslAndBinasciiInRandomPiecesAndSkipNoise) {
+TEST(BufferCoders, MatchOpensslAndBinasciiInAnyPiecesAndSkipNoise) {
     std::mt19937 rng(7);
     std::string data = RandomBytes(rng, 70000), noisy;
     ASSERT_EQ(EncodeInPieces(data, RandomCuts(rng, data.size(), 2500), 1), OpensslBase64(data));
@@ -135,10 +135,8 @@ TEST(BufferCoders, MatchOpensslAndBinasciiInRandomPiecesAndSkipNoise) {
     EXPECT_EQ(DecodeInPieces(hex, {1, 2, 3, 999}, Context(2)), data);  // odd cuts carry a digit
     EXPECT_EQ(DecodeInPieces("00abff", {}, Context(2)), std::string(1, '\0'));
     EXPECT_EQ(DecodeInPieces("0 0\nA-B:F F", {1, 4, 5, 9}, Context(2)), "\x00\xAB\xFF"s);
-}
 
-TEST(FilterUnfilter, EncodesInLinesOfSixtyFourAndDecodesBack) {
-    std::mt19937 rng(13);
+    // FilterUnfilter lays Base64 out as OpenSSL does: 64-column lines ending in LF.
     for (size_t length : {0, 1, 2, 3, 47, 48, 49, 96, 97, 1000}) {
         std::string data = RandomBytes(rng, length);
         std::vector<unsigned char> out(4 * ((length + 2) / 3) + length / 48 + 2, 0xEE);
@@ -193,33 +191,50 @@ TEST(KRFilterBase64, WhatUpdateAndFinalEachWrite) {
     } cases[] = {{"abc", "YWJj", ""},       {"a", "", "YQ=="}, {"ab", "", "YWI="},
                  {line, full + "\r\n", ""}, {"", "", ""},      {l56, full.substr(0, 72), tail}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.input.size());
         Piped piped(new KRFilterBase64);
-        EXPECT_EQ(piped.Update(c.input), 0);
-        EXPECT_EQ(piped.text, c.atUpdate);
-        EXPECT_EQ(piped.chain.Final(), 0);
-        EXPECT_EQ(piped.text, c.atUpdate + c.atFinal);
-        EXPECT_EQ(piped.pieces, int(!c.atUpdate.empty()) + int(!c.atFinal.empty()));
-        EXPECT_EQ(piped.ends, 1);
+        const int updated = piped.Update(c.input);
+        const std::string atUpdate = piped.text;
+        const int finished = piped.chain.Final();
+        EXPECT_EQ(
+            std::make_tuple(updated, atUpdate, finished, piped.text, piped.pieces, piped.ends),
+            std::make_tuple(0, c.atUpdate, 0, c.atUpdate + c.atFinal,
+                            int(!c.atUpdate.empty()) + int(!c.atFinal.empty()), 1));
     }
 }
 
-TEST(KRFilterBase64, ResetStartsANewLineAndRefusalsComeBack) {
-    Piped piped(new KRFilterBase64);
-    piped.Update(std::string(10, 'x'));
-    piped.chain.Final();
-    EXPECT_EQ(piped.chain.ResetFilters(), 0);
-    piped.Update(std::string(57, 'y'));
-    EXPECT_EQ(piped.text, OpensslBase64(std::string(10, 'x')) +
-                              CrlfLines(OpensslBase64(std::string(57, 'y')), 76));
-    piped.refuse = 9;
-    EXPECT_EQ(piped.Update("a"), 0);  // nothing complete yet
-    EXPECT_EQ(piped.Update("bcd"), 9);
-    EXPECT_EQ(piped.chain.Final(), 9);
+TEST(Encoders, ResetStartsANewLineAndRefusedOutputComesBack) {
+    Piped b64(new KRFilterBase64);
+    b64.Update(std::string(10, 'x'));
+    b64.chain.Final();
+    EXPECT_EQ(b64.chain.ResetFilters(), 0);
+    b64.Update(std::string(57, 'y'));
+    EXPECT_EQ(b64.text, OpensslBase64(std::string(10, 'x')) +
+                            CrlfLines(OpensslBase64(std::string(57, 'y')), 76));
+    b64.refuse = 9;
+    EXPECT_EQ(b64.Update("a"), 0);  // nothing complete yet
+    EXPECT_EQ(b64.Update("bcd"), 9);
+    EXPECT_EQ(b64.chain.Final(), 9);
+
+    Piped qp(new KRFilterQuotedPrintable);
+    EXPECT_EQ(qp.Update(""), 0);
+    qp.refuse = 5;
+    EXPECT_EQ(qp.Update("a b"), 5);
+    EXPECT_EQ(qp.Update("="), 5);
+    qp.refuse = 0;
+    EXPECT_EQ(qp.Update("c"), 0);
+    EXPECT_EQ(qp.pieces, 1);  // the kept text goes first, in the same piece
+    EXPECT_EQ(qp.text, "a=20b=3Dc");
+    qp.refuse = 6;
+    qp.Update("d");
+    EXPECT_EQ(qp.chain.Final(), 6);
+    qp.refuse = 0;
+    EXPECT_EQ(qp.chain.GetFirstProcess()->Final(), 0);
+    EXPECT_EQ(qp.chain.ResetFilters(), 0);
+    qp.Update(std::string(70, 'A') + "BB");
+    EXPECT_EQ(qp.text, "a=20b=3Dcd" + std::string(70, 'A') + "BB=\r\n");
 }
 
-TEST(KRUnfilterBase64, SkipsNoiseAndFailsFinalOnlyOnALoneTrailingCharacter) {
-    EXPECT_EQ(RunStage(new KRUnfilterBase64, " Y W\r\nJ j\t", {2, 5}), "abc");
+TEST(KRUnfilterBase64, FailsFinalOnlyOnALoneTrailingCharacter) {
     const std::tuple<const char*, const char*, int> cases[] = {
         {"YQ==", "a", 0}, {"YWI", "ab", 0}, {"YWJjZ", "abc", -1}};
     for (const auto& [text, bytes, finalResult] : cases) {
@@ -301,26 +316,6 @@ TEST(QuotedPrintableFilters, AgreeWithQuopriAndBinascii) {
         Decode(Python("out = quopri.encodestring(data, quotetabs=True).replace(b'\\n', b'\\r\\n')",
                       noCr)),
         Replace(noCr, "\n", "\r\n"));
-}
-
-TEST(KRFilterQuotedPrintable, RefusedOutputIsKeptAndResetRestartsTheColumn) {
-    Piped piped(new KRFilterQuotedPrintable);
-    EXPECT_EQ(piped.Update(""), 0);
-    piped.refuse = 5;
-    EXPECT_EQ(piped.Update("a b"), 5);
-    EXPECT_EQ(piped.Update("="), 5);
-    piped.refuse = 0;
-    EXPECT_EQ(piped.Update("c"), 0);
-    EXPECT_EQ(piped.pieces, 1);  // the kept text goes first, in the same piece
-    EXPECT_EQ(piped.text, "a=20b=3Dc");
-    piped.refuse = 6;
-    piped.Update("d");
-    EXPECT_EQ(piped.chain.Final(), 6);
-    piped.refuse = 0;
-    EXPECT_EQ(piped.chain.GetFirstProcess()->Final(), 0);
-    EXPECT_EQ(piped.chain.ResetFilters(), 0);
-    piped.Update(std::string(70, 'A') + "BB");
-    EXPECT_EQ(piped.text, "a=20b=3Dcd" + std::string(70, 'A') + "BB=\r\n");
 }
 
 TEST(KRUnfilterQuotedPrintable, DecodesEscapesAndSoftBreaksWithinEachPiece) {
@@ -431,9 +426,8 @@ TEST_F(KrtoolCodec, QuotedPrintable) {
     EXPECT_TRUE(Tool("qp -d", noisy).output == RunStage(new KRUnfilterQuotedPrintable, noisy, {}));
     // A run of blanks longer than a piece is not held back for ever.
     testutil::CommandResult blanks = Tool("qp -d", "=" + std::string(200000, ' ') + "41");
-    EXPECT_EQ(blanks.status, 0);
-    EXPECT_GT(blanks.output.size(), 65536u);
-    EXPECT_LT(blanks.output.size(), 200003u);
+    EXPECT_TRUE(blanks.status == 0 && blanks.output.size() > 65536 &&
+                blanks.output.size() < 200003);
 
     ExpectFailure("qp -d missing", "", 1, "cannot open missing");
     ExpectFailure("qp -x", "", 2, "");

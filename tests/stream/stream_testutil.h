@@ -1,5 +1,4 @@
-// Helpers shared by the stream tests: random data, independent encoders and
-// a chain that collects its output.
+// Helpers of the stream tests: random data, independent encoders, a collecting chain.
 #ifndef KRTOOLS_TESTS_STREAM_TESTUTIL_H
 #define KRTOOLS_TESTS_STREAM_TESTUTIL_H
 
@@ -41,8 +40,7 @@ inline std::string OpensslBase64Lines(const std::string& data) {
     return std::string(out.begin(), out.begin() + n + tail);
 }
 
-// Runs a Python snippet with `data` bound to the bytes `input`; the snippet
-// leaves its bytes in `out`.
+// Runs a Python snippet that turns the bytes `data` (= `input`) into the bytes `out`.
 inline std::string Python(const std::string& snippet, const std::string& input) {
     testutil::TempDir dir;
     testutil::WriteFile(dir.File("in"), input);
@@ -56,8 +54,7 @@ inline std::string Python(const std::string& snippet, const std::string& input) 
     return result.output;
 }
 
-// A filter container holding at most one stage; collects what it writes.
-// `refuse` is returned for data pieces.
+// A filter container that collects what it writes; it refuses data with `refuse`.
 struct Piped {
     KRFilterContainer chain;
     std::string text;
@@ -87,8 +84,7 @@ void ForEachPiece(size_t size, const std::vector<size_t>& cuts, Feed feed) {
     feed(start, size - start);
 }
 
-// Feeds `input` through `stage` cut at `cuts`, then Final (its status goes to
-// `finalResult`). Returns the output.
+// The output of `stage` fed `input` cut at `cuts`; Final's status goes to `finalResult`.
 inline std::string RunStage(KRFilter* stage, const std::string& input,
                             const std::vector<size_t>& cuts, int* finalResult = nullptr) {
     Piped piped(stage);
@@ -117,8 +113,7 @@ inline std::string CrlfLines(const std::string& oneLine, size_t width) {
     return text;
 }
 
-// Fresh `Filter`s fed `input` cut at every two points, and in one-byte
-// pieces, must all give `expected`.
+// Fresh `Filter`s fed `input` cut at any two points, or bytewise, must give `expected`.
 template <typename Filter>
 void ExpectEveryCuttingGives(const std::string& input, const std::string& expected) {
     std::vector<size_t> everyByte;
