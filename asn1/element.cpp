@@ -119,23 +119,44 @@ __attribute__((noinline)) void DecodeHeaderExactly(KR_ASN1_ELEMENT* e) {
     }
 }
 
+// What the decoding loop needs of the element it works on, kept in
+// registers rather than read back from the element.
+struct ElementView {
+    unsigned char* content;
+    uint32_t length;
+    bool constructed;
+    bool indefinite;
+    bool bitString;  // tag number 3
+};
+
+inline ElementView ViewOf(const CommonHeader& header, unsigned char* data) {
+    return ElementView{data + header.headerSize, header.length, (header.identifier & 0x20) != 0,
+                       header.indefinite, (header.identifier & 0x1F) == 3};
+}
+
+inline ElementView ViewOf(const KR_ASN1_ELEMENT* e) {
+    return ElementView{e->content, static_cast<uint32_t>(e->length), e->constructed, e->indefinite,
+                       e->tagNumber == 3};
+}
+
 // Reads the header of an element that is already linked into the tree.
-inline void DecodeHeader(KR_ASN1_ELEMENT* e) {
+inline ElementView DecodeHeader(KR_ASN1_ELEMENT* e) {
     CommonHeader header;
     if (__builtin_expect(ReadCommonHeader(e->data, static_cast<uint32_t>(e->available), header),
                          1)) {
         StoreHeader(e, e->data, header);
-    } else {
-        DecodeHeaderExactly(e);
+        return ViewOf(header, e->data);
     }
+    DecodeHeaderExactly(e);
+    return ViewOf(e);
 }
 
-// Creates the element at |data|, stores it in |*link| and reads its header.
-// The header is parsed before the block is written, so that the element's
-// fields are stored once.
+// Creates the element at |data|, stores it in |*link|, reads its header and
+// sets |view|. The header is parsed before the block is written, so that the
+// element's fields are stored once.
 inline KR_ASN1_ELEMENT* AddElement(krasn1::ElementSource& source, KR_ASN1_ELEMENT** link,
                                    KR_ASN1_ELEMENT* parent, unsigned char* data, uint32_t available,
-                                   const char* failure) {
+                                   const char* failure, ElementView& view) {
     CommonHeader header;
     const bool common = ReadCommonHeader(data, available, header);
     void* block = source.Take();
@@ -145,10 +166,12 @@ inline KR_ASN1_ELEMENT* AddElement(krasn1::ElementSource& source, KR_ASN1_ELEMEN
         e = ::new (block) KR_ASN1_ELEMENT(parent, data, static_cast<int>(available));
         StoreHeader(e, data, header);
         *link = e;
+        view = ViewOf(header, data);
     } else {
         e = ::new (block) KR_ASN1_ELEMENT(parent, data, static_cast<int>(available));
         *link = e;
         DecodeHeaderExactly(e);
+        view = ViewOf(e);
     }
     return e;
 }
@@ -180,37 +203,50 @@ inline unsigned char* FinishElement(KR_ASN1_ELEMENT* e, unsigned char* endOfCont
 unsigned char* krasn1::DecodeChain(KR_ASN1_ELEMENT* first, TreeRecycler* recycler) {
     ElementSource source(recycler);
     KR_ASN1_ELEMENT* e = first;
-    DecodeHeader(e);
+    ElementView view = DecodeHeader(e);
+    // The end of the region of |e|'s chain, and whether that region is the
+    // contents of an indefinite-length element.
+    unsigned char* regionEnd = first->data + static_cast<uint32_t>(first->available);
+    bool inIndefinite = first->parent != nullptr && first->parent->indefinite;
     size_t depth = 0;  // levels below the chain this call started on
     for (;;) {
-        unsigned char* endOfContents = e->content + e->length;
-        if (e->constructed && (e->length != 0 || e->indefinite)) {
-            unsigned char* inner = e->content;
-            const uint32_t innerSize =
-                e->indefinite ? OctetsToRegionEnd(e, inner) : static_cast<uint32_t>(e->length);
-            if (!e->indefinite || !IsEndOfContents(inner, innerSize)) {
+        if (view.constructed && (view.length != 0 || view.indefinite)) {
+            unsigned char* inner = view.content;
+            const auto innerSize =
+                view.indefinite ? static_cast<uint32_t>(regionEnd - inner) : view.length;
+            if (!view.indefinite || !IsEndOfContents(inner, innerSize)) {
+                inIndefinite = view.indefinite;
+                regionEnd = inner + innerSize;
                 e = AddElement(source, &e->child, e, inner, innerSize,
-                               "Error creating child KR_ASN1_ELEMENT");
+                               "Error creating child KR_ASN1_ELEMENT", view);
                 ++depth;
                 continue;
             }
         }
-        // |e| is complete up to its contents; finish it and every enclosing
+        unsigned char* end = view.content + view.length;
+        if (view.constructed) {
+            end = FinishElement(e, end);
+        } else if (view.bitString && view.length != 0) {
+            e->unusedBits = view.content[0];
+            ++e->content;
+            --e->length;
+        }
+        // |e| is complete; go on with its sibling, or finish every enclosing
         // element whose chain ends with it.
         for (;;) {
-            unsigned char* end = FinishElement(e, endOfContents);
-            const uint32_t rest = OctetsToRegionEnd(e, end);
-            const bool chainEnds = rest == 0 || (e->parent != nullptr && e->parent->indefinite &&
-                                                 IsEndOfContents(end, rest));
+            const auto rest = static_cast<uint32_t>(regionEnd - end);
+            const bool chainEnds = rest == 0 || (inIndefinite && IsEndOfContents(end, rest));
             if (!chainEnds) {
                 e = AddElement(source, &e->sibling, e->parent, end, rest,
-                               "Error creating sibling KR_ASN1_ELEMENT");
+                               "Error creating sibling KR_ASN1_ELEMENT", view);
                 break;
             }
             if (depth == 0) return end;
             --depth;
             e = e->parent;
-            endOfContents = end;
+            end = FinishElement(e, end);
+            regionEnd = e->data + static_cast<uint32_t>(e->available);
+            inIndefinite = e->parent != nullptr && e->parent->indefinite;
         }
     }
 }
