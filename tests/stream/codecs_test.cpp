@@ -391,9 +391,7 @@ TEST_F(KrtoolCodec, Base64) {
     std::string data = RandomBytes(rng, 300000);
     testutil::CommandResult encoded = Tool("base64 input", data);
     ASSERT_EQ(encoded.status, 0);
-    EXPECT_TRUE(encoded.output == RunStage(new KRFilterBase64, data, {}));
-    EXPECT_TRUE(Python("out = base64.b64decode(data.replace(b'\\r\\n', b''), validate=True)",
-                       encoded.output) == data);
+    EXPECT_TRUE(encoded.output == CrlfLines(OpensslBase64(data), 76));
     EXPECT_TRUE(Tool("base64 -d -", encoded.output).output == data);
     EXPECT_TRUE(Tool("base64 -d", Python("out = base64.encodebytes(data)", data)).output == data);
 
@@ -421,9 +419,6 @@ TEST_F(KrtoolCodec, QuotedPrintable) {
                 << before << " " << testutil::ShellQuote(escape);
         }
     }
-    std::string noisy(300000, ' ');
-    for (char& c : noisy) c = "=  \t\r\n4Ax"[rng() % 9];
-    EXPECT_TRUE(Tool("qp -d", noisy).output == RunStage(new KRUnfilterQuotedPrintable, noisy, {}));
     // A run of blanks longer than a piece is not held back for ever.
     testutil::CommandResult blanks = Tool("qp -d", "=" + std::string(200000, ' ') + "41");
     EXPECT_TRUE(blanks.status == 0 && blanks.output.size() > 65536 &&
