@@ -19,7 +19,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // The lines FormatSystemErrorMsg appends for an errno value.
-inline std::string SystemLines(int code) {
+std::string SystemLines(int code) {
     char line[32];
     std::snprintf(line, sizeof line, "Windows rc: 0x%08X\n", static_cast<unsigned>(code));
     return std::string("\n") + line + std::strerror(code) + "\n";
@@ -38,23 +38,21 @@ void ExpectThrown(const std::function<void()>& call, int rc, const std::string& 
 }
 
 // Expects KRException(rc, where, what), with the system lines for an errno.
-inline void ExpectThrown(const std::function<void()>& call, int rc, const std::string& where,
-                         const std::string& what) {
+void ExpectThrown(const std::function<void()>& call, int rc, const std::string& where,
+                  const std::string& what) {
     ExpectThrown(call, rc, where + "\n" + what + (rc >= 0 ? SystemLines(rc) : ""));
 }
 
 // Python's os.stat of every entry of `dir`, "." and ".." included: name ->
 // str.format(format, mode, uid, gid, size, ctime, mtime, atime, name).
-inline std::map<std::string, std::string> PythonStat(const std::string& dir,
-                                                     const std::string& format) {
+std::map<std::string, std::string> PythonStat(const std::string& dir, const std::string& format) {
     const char* script =
         "import os,sys\nd,f=sys.argv[1:]\nfor n in ['.','..']+os.listdir(d):\n"
         "  s=os.stat(os.path.join(d,n))\n  print(n+'\\t'+f.format(s.st_mode&0xFFFF,s.st_uid,"
         "s.st_gid,s.st_size,int(s.st_ctime),int(s.st_mtime),int(s.st_atime),n))\n";
-    std::istringstream lines(testutil::Run("python3 -c " + testutil::ShellQuote(script) + " " +
-                                           testutil::ShellQuote(dir) + " " +
-                                           testutil::ShellQuote(format))
-                                 .output);
+    std::string command = "python3 -c " + testutil::ShellQuote(script);
+    for (const std::string& arg : {dir, format}) command += " " + testutil::ShellQuote(arg);
+    std::istringstream lines(testutil::Run(command).output);
     std::map<std::string, std::string> listing;
     for (std::string name, line; std::getline(lines, name, '\t') && std::getline(lines, line);) {
         listing[name] = line;
@@ -68,13 +66,16 @@ constexpr int kNone = -1;  // a violated precondition: no system call failed
 
 // Expects the PXMFileException of `file`: a failed system call carries errno
 // `code` and the system lines, a precondition the errno found before it.
-void Fails(PXMFile& file, const char* function, const std::string& text, int code,
-           const std::function<void()>& call) {
-    errno = EXDEV;
-    ExpectThrown<PXMFileException>(
-        call, code == kNone ? EXDEV : code,
-        "Function: " + std::string(function) + ", Filename: " + file.GetFileName() +
-            ", Mode: " + file.GetMode() + "\r\n" + text + (code == kNone ? "" : SystemLines(code)));
+void Fails(PXMFile& file, const char* function, const std::string& text,
+           std::initializer_list<std::function<void()>> calls, int code = kNone) {
+    std::string message = "Function: " + std::string(function) +
+                          ", Filename: " + file.GetFileName() + ", Mode: " + file.GetMode() +
+                          "\r\n" + text;
+    for (const auto& call : calls) {
+        errno = EXDEV;
+        ExpectThrown<PXMFileException>(call, code == kNone ? EXDEV : code,
+                                       message + (code == kNone ? "" : SystemLines(code)));
+    }
 }
 
 class PXMFileTest : public ::testing::Test {
@@ -124,66 +125,65 @@ TEST_F(PXMFileTest, ReadsJoinToTheFileAndEndOfFileLatches) {
 
 TEST_F(PXMFileTest, OpenAndPreconditionFailures) {
     PXMFile opener, folder(dir.path().c_str(), "w");
-    Fails(opener, "Open", "File name not specified", kNone, [&] { opener.Open(); });
+    Fails(opener, "Open", "File name not specified", {[&] { opener.Open(); }});
     opener.SetFileName(path.c_str());
-    Fails(opener, "Open", "File open mode not specified", kNone, [&] { opener.Open(); });
+    Fails(opener, "Open", "File open mode not specified", {[&] { opener.Open(); }});
     opener.SetMode("r");
-    Fails(opener, "Open", "File open failed: ", ENOENT, [&] { opener.Open(); });
-    Fails(folder, "Open", "File open failed: ", EISDIR, [&] { folder.Open(); });
+    Fails(opener, "Open", "File open failed: ", {[&] { opener.Open(); }}, ENOENT);
+    Fails(folder, "Open", "File open failed: ", {[&] { folder.Open(); }}, EISDIR);
     opener.Open(path.c_str(), "w");
     FILE* stream = opener.GetFileHandle();
     opener.Open("/no/such/file", "zz");
     EXPECT_EQ(opener.GetFileHandle(), stream);
     EXPECT_EQ(opener.GetFileName() + opener.GetMode(), "/no/such/filezz");
-    // Preconditions keep errno and have no system text.
     PXMFile file(path.c_str(), "w+b");
     file.Fflush();
     file.Rewind();
     EXPECT_EQ(file.Fgets() + file.Fread(nullptr, 4), 0);
-    Fails(file, "Ftell", "File not open", kNone, [&] { file.Ftell(); });
-    Fails(file, "Fgetpos", "File not open", kNone, [&] { file.Fgetpos(); });
-    Fails(file, "Fsetpos", "File not open", kNone, [&] { file.Fsetpos(0); });
-    Fails(file, "Fseek", "File not open", kNone, [&] { file.Fseek(0, 0L); });
-    Fails(file, "Fputs", "file not open", kNone, [&] { file.Fputs(); });
-    Fails(file, "Fwrite", "file not open", kNone, [&] { file.Fwrite("x", 1); });
-    Fails(file, "Fprintf", "file not open", kNone, [&] { file.Fprintf("%d", 1); });
+    const char* closed = "File not open";
+    Fails(file, "Ftell", closed, {[&] { file.Ftell(); }});
+    Fails(file, "Fgetpos", closed, {[&] { file.Fgetpos(); }});
+    Fails(file, "Fsetpos", closed, {[&] { file.Fsetpos(0); }});
+    Fails(file, "Fseek", closed, {[&] { file.Fseek(1L); }, [&] { file.Fseek(0, 0L); }});
+    Fails(file, "Fputs", "file not open", {[&] { file.Fputs(); }, [&] { file.Fputs("x"); }});
+    Fails(file, "Fwrite", "file not open", {[&] { file.Fwrite(1); }, [&] { file.Fwrite("x", 1); }});
+    Fails(file, "Fprintf", "file not open", {[&] { file.Fprintf("%d", 1); }});
     file.Open();
     const char* null = "I/O buffer is NULL";
-    Fails(file, "Fgets", null, kNone, [&] { file.Fgets(); });
-    Fails(file, "Fread", null, kNone, [&] { file.Fread(nullptr, 1); });
-    Fails(file, "Fputs", null, kNone, [&] { file.Fputs(nullptr); });
-    Fails(file, "Fwrite", null, kNone, [&] { file.Fwrite(1); });
-    Fails(file, "Fprintf", null, kNone, [&] { file.Fprintf("x"); });
-    Fails(file, "SetBuffer", null, kNone, [&] { file.SetBuffer("x", 1); });
+    Fails(file, "Fgets", null, {[&] { file.Fgets(); }, [&] { file.Fgets(nullptr, 10); }});
+    Fails(file, "Fread", null, {[&] { file.Fread(1); }, [&] { file.Fread(nullptr, 1); }});
+    Fails(file, "Fputs", null, {[&] { file.Fputs(); }, [&] { file.Fputs(nullptr); }});
+    Fails(file, "Fwrite", null, {[&] { file.Fwrite(1); }, [&] { file.Fwrite(nullptr, 1); }});
+    Fails(file, "Fprintf", null, {[&] { file.Fprintf("x"); }});
+    Fails(file, "SetBuffer", null, {[&] { file.SetBuffer("x", 1); }});
     file.AllocateBuffer(2);
-    char one[1];
-    Fails(file, "Fread", "I/O buffer is too small", kNone, [&] { file.Fread(3); });
-    Fails(file, "Fwrite", "I/O buffer is too small", kNone, [&] { file.Fwrite(3); });
-    Fails(file, "Fgets", "I/O buffer is too small", kNone, [&] { file.Fgets(one, 0); });
-    Fails(file, "SetBuffer", "set buffer not specified", kNone,
-          [&] { file.SetBuffer(nullptr, 1); });
-    Fails(file, "SetBuffer", "set length greater than bufferSize", kNone,
-          [&] { file.SetBuffer("abc", 3); });
+    const char* small = "I/O buffer is too small";
+    Fails(file, "Fread", small, {[&] { file.Fread(3); }});
+    Fails(file, "Fwrite", small, {[&] { file.Fwrite(3); }});
+    Fails(file, "Fgets", small, {[&] { file.Fgets(file.GetBuffer(), 0); }});
+    Fails(file, "SetBuffer", "set buffer not specified", {[&] { file.SetBuffer(nullptr, 1); }});
+    Fails(file, "SetBuffer", "set length greater than bufferSize",
+          {[&] { file.SetBuffer("abc", 3); }});
 }
 
 TEST_F(PXMFileTest, FailedSystemCallsCarryErrnoAndSystemText) {
     PXMFile writer(path.c_str(), "wb"), reader(path.c_str(), "rb"), full("/dev/full", "w");
     writer.Open();
     writer.AllocateBuffer(16);
-    Fails(writer, "Fgets", "File fgets failed: ", EBADF, [&] { writer.Fgets(); });
-    Fails(writer, "Fread", "File fread failed: ", EBADF, [&] { writer.Fread(4); });
+    Fails(writer, "Fgets", "File fgets failed: ", {[&] { writer.Fgets(); }}, EBADF);
+    Fails(writer, "Fread", "File fread failed: ", {[&] { writer.Fread(4); }}, EBADF);
     EXPECT_FALSE(writer.GetEOFSwitch());
     reader.Open();
     reader.AllocateBuffer(16);
-    Fails(reader, "Fwrite", "File fwrite failed: ", EBADF, [&] { reader.Fwrite(5); });
-    Fails(reader, "Fputs", "File fputs failed: ", EBADF, [&] { reader.Fputs("x"); });
-    Fails(reader, "Fseek", "File fseek failed: ", EINVAL, [&] { reader.Fseek(7, 0L); });
-    Fails(reader, "Fsetpos", "File fsetpos failed: ", EINVAL, [&] { reader.Fsetpos(-3); });
-    Fails(reader, "malloc", "Buffer malloc failed: ", ENOMEM, [&] { reader.AllocateBuffer(-5); });
+    Fails(reader, "Fwrite", "File fwrite failed: ", {[&] { reader.Fwrite(5); }}, EBADF);
+    Fails(reader, "Fputs", "File fputs failed: ", {[&] { reader.Fputs("x"); }}, EBADF);
+    Fails(reader, "Fseek", "File fseek failed: ", {[&] { reader.Fseek(7, 0L); }}, EINVAL);
+    Fails(reader, "Fsetpos", "File fsetpos failed: ", {[&] { reader.Fsetpos(-3); }}, EINVAL);
+    Fails(reader, "malloc", "Buffer malloc failed: ", {[&] { reader.AllocateBuffer(-5); }}, ENOMEM);
     EXPECT_TRUE(reader.GetBuffer() == nullptr && reader.GetBufferSize() == -5);
     full.Open();
     full.Fputs("some text");
-    Fails(full, "Fflush", "File fflush failed: ", ENOSPC, [&] { full.Fflush(); });
+    Fails(full, "Fflush", "File fflush failed: ", {[&] { full.Fflush(); }}, ENOSPC);
 }
 
 // The destructor closes, or removes, and keeps its failures inside.
@@ -222,7 +222,7 @@ TEST_F(PXMFileTest, CloseRemoveAndRename) {
     file.SetDeleteOnClose(true);
     file.Open();
     file.Close();  // removes the file, so removing it again fails
-    Fails(file, "Remove", "File remove failed: ", ENOENT, [&] { file.Close(); });
+    Fails(file, "Remove", "File remove failed: ", {[&] { file.Close(); }}, ENOENT);
     std::string target = dir.File("renamed.txt"), bad = dir.File("missing/x");
     file.SetDeleteOnClose(false);
     file.Open();
@@ -230,8 +230,8 @@ TEST_F(PXMFileTest, CloseRemoveAndRename) {
     file.Rename(target.c_str());
     EXPECT_EQ(file.GetFileName() + testutil::ReadFile(target), path + "data");
     file.Open(target.c_str(), "r");
-    Fails(file, "Rename", "File rename failed, newname = " + bad + ":", ENOENT,
-          [&] { file.Rename(bad.c_str()); });
+    Fails(file, "Rename", "File rename failed, newname = " + bad + ":",
+          {[&] { file.Rename(bad.c_str()); }}, ENOENT);
     EXPECT_EQ(file.GetFileHandle(), nullptr);
     for (const char* empty : {"", static_cast<const char*>(nullptr)}) file.Rename(empty);
     PXMFile().Rename(bad.c_str());
@@ -240,7 +240,7 @@ TEST_F(PXMFileTest, CloseRemoveAndRename) {
     EXPECT_FALSE(fs::exists(target));
     fs::create_directories(dir.File("sub/inner"));
     file.SetFileName(dir.File("sub").c_str());
-    Fails(file, "Remove", "File remove failed: ", ENOTEMPTY, [&] { file.Remove(); });
+    Fails(file, "Remove", "File remove failed: ", {[&] { file.Remove(); }}, ENOTEMPTY);
 }
 
 std::multiset<std::string> Walk(KRDIR& walker) {
@@ -262,7 +262,6 @@ std::string Attributes(KRDIR& w) {
 
 // Counts the calls of the virtual Open.
 struct CountingWalker : KRDIR {
-    using KRDIR::KRDIR;
     using KRDIR::Open;
     void Open() override {
         ++opens;
