@@ -30,7 +30,6 @@ public:
     int Reset() override { return Note("Reset", resetResult); }
     std::string GetDescription() override { return name_; }
     unsigned int GetFilterType() const override { return 0; }
-
     int finalResult = 0, cancelResult = 0, resetResult = 0;
 
 private:
@@ -86,7 +85,6 @@ protected:
         EXPECT_EQ(container.GetLastProcess(), last);
         return names;
     }
-
     KRFilterContainer container;
 };
 
@@ -109,7 +107,6 @@ TEST_F(Chain, FinalSignalsTheEndThroughEveryCallbackAndLogLevelFilters) {
     EXPECT_TRUE(container.IsFinalized());
     EXPECT_EQ(container.GetProcessCount(), 0);
     EXPECT_EQ(KRFilterContainer().Final(), 0);  // no callbacks at all
-
     container.SetLoggingLevel(2);
     EXPECT_EQ(container.LogCallback("dropped", nullptr, 3), 0);
     container.SetLoggingLevel(3);
@@ -151,7 +148,6 @@ TEST_F(Chain, ReplaceProcessSplicesTheNewStageInAndResetEmptiesTheChain) {
     EXPECT_EQ(Walk(), "h>m>t");
     EXPECT_EQ(events, (Events{"m.Init", "h.Init", "t.Init"}));
     delete a, delete b, delete c;  // handed back; the sanitizer reports leaks and double deletes
-
     container.AddProcess(nullptr);
     EXPECT_EQ(container.GetProcessCount(), 3);
     container.ResetContainer();

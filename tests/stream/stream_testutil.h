@@ -27,29 +27,23 @@ inline std::string OpensslBase64(const std::string& data) {
     return std::string(out.begin(), out.begin() + n);
 }
 
-// OpenSSL's streaming layout: 64-column lines ending in LF.
+// OpenSSL's streaming layout: 64-column lines, each ending in LF.
 inline std::string OpensslBase64Lines(const std::string& data) {
-    EVP_ENCODE_CTX* ctx = EVP_ENCODE_CTX_new();
-    std::vector<unsigned char> out(data.size() * 2 + 80);
-    int n = 0, tail = 0;
-    EVP_EncodeInit(ctx);
-    EVP_EncodeUpdate(ctx, out.data(), &n, reinterpret_cast<const unsigned char*>(data.data()),
-                     int(data.size()));
-    EVP_EncodeFinal(ctx, out.data() + n, &tail);
-    EVP_ENCODE_CTX_free(ctx);
-    return std::string(out.begin(), out.begin() + n + tail);
+    std::string text;
+    for (size_t at = 0; at < data.size(); at += 48)
+        text += OpensslBase64(data.substr(at, 48)) + "\n";
+    return text;
 }
 
 // Runs a Python snippet that turns the bytes `data` (= `input`) into the bytes `out`.
 inline std::string Python(const std::string& snippet, const std::string& input) {
     testutil::TempDir dir;
     testutil::WriteFile(dir.File("in"), input);
-    testutil::CommandResult result =
-        testutil::Run("python3 -c " +
-                      testutil::ShellQuote("import sys, base64, quopri, binascii\n"
-                                           "data = sys.stdin.buffer.read()\n" +
-                                           snippet + "\nsys.stdout.buffer.write(out)") +
-                      " < " + testutil::ShellQuote(dir.File("in")));
+    const std::string script =
+        "import sys, base64, quopri, binascii\ndata = sys.stdin.buffer.read()\n" + snippet +
+        "\nsys.stdout.buffer.write(out)";
+    testutil::CommandResult result = testutil::Run("python3 -c " + testutil::ShellQuote(script) +
+                                                   " < " + testutil::ShellQuote(dir.File("in")));
     EXPECT_EQ(result.status, 0) << snippet;
     return result.output;
 }

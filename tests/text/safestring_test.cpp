@@ -33,7 +33,6 @@ TEST(SafeString, AppendAndConcatenateEveryKindOfText) {
     char mutableChars[] = "c";
     SafeString value("v"), other("o");
     const SafeString constOther("O"), base("b");
-
     ((((value += other) += constOther) += mutableChars) += "C") += mutableText;
     value += constText;
     EXPECT_EQ(value.stl_str(), "voOcCsS");
@@ -58,7 +57,6 @@ TEST(FilteredString, KeepsTheInputOrEncodesItForTheOracles) {
     EXPECT_EQ(FilteredString(raw, -3, 0).size(), 0u);
     const std::string abc = "abc";
     EXPECT_EQ(FilteredString(abc, 100, 0).stl_str() + FilteredString(abc, 2, 0).stl_str(), "abcab");
-
     std::mt19937 rng(51);
     std::string data = streamtest::RandomBytes(rng, 5000);
     std::string base64 = streamtest::OpensslBase64(data);
