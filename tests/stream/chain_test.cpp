@@ -1,5 +1,4 @@
-// The stream process chain and the filter container: order of calls, status
-// propagation, ownership and the end-of-stream callbacks.
+// The stream chain and the filter container: call order, statuses, ownership, callbacks.
 #include <gtest/gtest.h>
 
 #include <string>
