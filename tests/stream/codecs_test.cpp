@@ -131,14 +131,14 @@ TEST(BufferCoders, MatchOpensslAndBinasciiInAnyPiecesAndSkipNoise) {
 
     // FilterUnfilter lays Base64 out as OpenSSL does: 64-column lines ending in LF.
     for (size_t length : {0, 1, 2, 3, 47, 48, 49, 96, 97, 1000}) {
-        std::string data = RandomBytes(rng, length);
+        std::string bytes = RandomBytes(rng, length);
         std::vector<unsigned char> out(4 * ((length + 2) / 3) + length / 48 + 2, 0xEE);
-        int n = FilterUnfilter(reinterpret_cast<const unsigned char*>(data.data()), out.data(),
+        int n = FilterUnfilter(reinterpret_cast<const unsigned char*>(bytes.data()), out.data(),
                                int(length), 1);
-        ASSERT_EQ(std::string(out.begin(), out.begin() + n), OpensslBase64Lines(data)) << length;
+        ASSERT_EQ(std::string(out.begin(), out.begin() + n), OpensslBase64Lines(bytes)) << length;
         std::vector<unsigned char> back(size_t(n) * 3 / 4 + 1);
         int m = FilterUnfilter(out.data(), back.data(), n, 0);
-        EXPECT_EQ(std::string(back.begin(), back.begin() + m), data);
+        EXPECT_EQ(std::string(back.begin(), back.begin() + m), bytes);
     }
     unsigned char out[8] = {};
     EXPECT_EQ(FilterUnfilter(out, out, -5, 1) + FilterUnfilter(out, out, -5, 0), 0);
