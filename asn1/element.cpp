@@ -153,14 +153,15 @@ inline ElementView DecodeHeader(KR_ASN1_ELEMENT* e) {
 
 // Creates the element at |data|, stores it in |*link|, reads its header and
 // sets |view|. The header is parsed before the block is written, so that the
-// element's fields are stored once.
+// element's fields are stored once, and after the block is taken, so that
+// its values need not be kept across the release of a recycled element.
 inline KR_ASN1_ELEMENT* AddElement(krasn1::ElementSource& source, KR_ASN1_ELEMENT** link,
                                    KR_ASN1_ELEMENT* parent, unsigned char* data, uint32_t available,
                                    const char* failure, ElementView& view) {
-    CommonHeader header;
-    const bool common = ReadCommonHeader(data, available, header);
     void* block = source.Take();
     if (__builtin_expect(block == nullptr, 0)) Fail(failure);
+    CommonHeader header;
+    const bool common = ReadCommonHeader(data, available, header);
     KR_ASN1_ELEMENT* e;
     if (__builtin_expect(common, 1)) {
         e = ::new (block) KR_ASN1_ELEMENT(parent, data, static_cast<int>(available));
