@@ -96,8 +96,7 @@ TEST(INILoad, LinesBecomeHeadersEntriesOrNothing) {
         // Headers need an empty value and fewer than 128 characters.
         {"[" + n(125) + "]\na=1\n[" + n(126) + "]\n[x]=value\n[y]=\nb=2\n[z] = ; c\nc=3\n",
          "[" + n(125) + "]\na=1\n[" + n(126) + "]=\n[x]=value\n[y]\nb=2\n[z]\nc=3\n"},
-        // Long lines arrive in pieces of 2047 characters, each a line of its own.
-        {"k=" + n(5000) + "\nafter=1\n",
+        {"k=" + n(5000) + "\nafter=1\n",  // read in pieces of 2047 characters
          "[]\nk=" + n(2045) + "\n" + n(2047) + "=\n" + n(908) + "=\nafter=1\n"},
         {"[s]\na=1\0ignored\n\0b=2\nc=3\n"s, "[s]\na=1\nc=3\n"},
     };

@@ -35,9 +35,8 @@ TEST(KrtoolIni, GetSetListAndFailures) {
     EXPECT_EQ(status, 1);
     EXPECT_EQ(output.rfind("krtool: Function: Open, Filename: /nonexistent/file.ini", 0), 0u)
         << output;
-    for (const char* usage : {"ini", "ini frobnicate x", "ini get only-two-args x"}) {
+    for (const char* usage : {"ini", "ini frobnicate x", "ini get only-two-args x"})
         EXPECT_EQ(Krtool(usage).first, 2) << usage;
-    }
 }
 
 TEST(KrtoolParams, PrintsPairsFailsOnSyntaxAndRejectsBadUsage) {
