@@ -3,8 +3,10 @@
 // Released element blocks are kept in a small per-thread list and handed out
 // again for the next elements built on the same thread, so that building and
 // releasing trees of many small elements costs little. The list is emptied
-// into the heap at thread exit. Sanitizer builds use the heap for every
-// element, so that misuse of released elements is detected.
+// into the heap at thread exit. A structure that decodes again hands the
+// blocks of its previous tree straight to the new one (TreeRecycler).
+// Sanitizer builds use the heap for every element, so that misuse of
+// released elements is detected.
 #ifndef KRTOOLS_ASN1_ELEMENT_ALLOC_H
 #define KRTOOLS_ASN1_ELEMENT_ALLOC_H
 
@@ -76,18 +78,6 @@ inline void ReleaseElementBlock(void* block) {
     ::operator delete(block);
 }
 
-// A new undecoded element, or null when memory is exhausted.
-inline KR_ASN1_ELEMENT* NewElement(KR_ASN1_ELEMENT* parent, unsigned char* data, int available) {
-    void* block = AllocateElementBlock();
-    if (block == nullptr) return nullptr;
-    return ::new (block) KR_ASN1_ELEMENT(parent, data, available);
-}
-
-inline void ReleaseElement(KR_ASN1_ELEMENT* element) {
-    element->~KR_ASN1_ELEMENT();
-    ReleaseElementBlock(element);
-}
-
 // Releases many elements: their blocks are collected in a local list and
 // handed to the thread's list in one step when the releaser goes away.
 class ElementReleaser {
@@ -96,11 +86,6 @@ public:
     ~ElementReleaser() { Flush(); }
     ElementReleaser(const ElementReleaser&) = delete;
     ElementReleaser& operator=(const ElementReleaser&) = delete;
-
-    void Release(KR_ASN1_ELEMENT* element) {
-        element->~KR_ASN1_ELEMENT();
-        ReleaseBlock(element);
-    }
 
     // Takes the block of an element already destroyed.
     void ReleaseBlock(void* raw) {
