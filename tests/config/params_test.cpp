@@ -116,7 +116,7 @@ TEST(ParseObjLifecycle, InitFailuresReadFailuresAndRestarts) {
     EXPECT_EQ(parser.ParseParenStyle(false), EISDIR);
     EXPECT_EQ(parser.errorText,
               configtest::FileErrorText("Fgets", dir.path(), "r", "File fgets failed: ", EISDIR));
-    InitOn(parser, dir, "x(1)\ny(2);\nz(3);\n");
+    InitOn(parser, dir, "x(1)\n y(2);\nz(3);\n");
     EXPECT_EQ(parser.ParseParenStyle(false), 1);
     EXPECT_EQ(parser.GetLineNumber(), 2);
     ASSERT_EQ(parser.entries.size(), 2u);
@@ -124,7 +124,7 @@ TEST(ParseObjLifecycle, InitFailuresReadFailuresAndRestarts) {
     copy.value = "changed";
     EXPECT_TRUE(copy == parser.entries[0] && !(copy == parser.entries[1]));  // keywords only
     parser.entries[0] = parser.entries[1];
-    EXPECT_EQ(Pairs(parser), "2:0 y=2\n2:0 y=2\n");
+    EXPECT_EQ(Pairs(parser), "2:1 y=2\n2:1 y=2\n");
 }
 
 // Each case lists the result of every call up to the end of the file, with
