@@ -39,11 +39,11 @@ struct CommonHeader {
     bool indefinite;
 };
 
-// Parses the identifier and length octets at |data| when they are well
-// formed and take at most four length octets. Returns false otherwise,
+// Parses the identifier and length octets at |data| (not null) when they are
+// well formed and take at most four length octets. Returns false otherwise,
 // without having decided which failure applies.
 inline bool ReadCommonHeader(const unsigned char* data, uint32_t available, CommonHeader& header) {
-    if (__builtin_expect(data == nullptr || available < 2, 0)) return false;
+    if (__builtin_expect(available < 2, 0)) return false;
     const unsigned char identifier = data[0];
     const uint32_t first = data[1];
     if (__builtin_expect((identifier & 0x1F) == 0x1F, 0)) return false;
@@ -142,7 +142,8 @@ inline ElementView ViewOf(const KR_ASN1_ELEMENT* e) {
 // Reads the header of an element that is already linked into the tree.
 inline ElementView DecodeHeader(KR_ASN1_ELEMENT* e) {
     CommonHeader header;
-    if (__builtin_expect(ReadCommonHeader(e->data, static_cast<uint32_t>(e->available), header),
+    if (__builtin_expect(e->data != nullptr &&
+                             ReadCommonHeader(e->data, static_cast<uint32_t>(e->available), header),
                          1)) {
         StoreHeader(e, e->data, header);
         return ViewOf(header, e->data);
