@@ -99,7 +99,7 @@ TEST(ParseObjCases, ResultsPairsAndErrorTexts) {
     }
 }
 
-TEST(ParseObjLifecycle, InitFailuresReadFailuresAndRestarts) {
+TEST(ParseObjLifecycle, InitAndReadFailuresThenEntryCopies) {
     testutil::TempDir dir;
     const std::string absent = dir.File("absent");
     ParseObj parser;
