@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <random>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -128,6 +129,29 @@ TEST(Asn1Structure, LifeCycle) {
     EXPECT_EQ(loaded.root->content[0], 0x09);
     EXPECT_NE(DecodeInto(loaded, Octets("02 05 01")), "");
     EXPECT_EQ(DecodeInto(loaded, {}), "-2 ASN1 element length is too large");  // buffer kept
+}
+
+TEST(Asn1Structure, RedecodingGivesWhatAFreshStructureGives) {
+    // One structure decodes a mixed run of good and failing inputs, so every
+    // decode starts over a tree (complete or partial) left by the one before.
+    const char* const inputs[] = {"30 06 04 01 01 02 01 0A",
+                                  "30 05 02 01 01 02 05",
+                                  "30 80 04 01 01 00 00 05 00",
+                                  "30 03 1F 01 00",
+                                  "31 81 00 02 00 00 00",
+                                  "05 00 00",
+                                  "A0 03 02 01 FF",
+                                  "24 80 04 01 AA 30 84 FF FF FF FE",
+                                  "30 80 30 80 00 00 00 00"};
+    std::mt19937 random(7);
+    KR_ASN1_STRUCTURE reused;
+    for (int round = 0; round < 200; ++round) {
+        const char* hex = inputs[random() % std::size(inputs)];
+        SCOPED_TRACE(hex);
+        KR_ASN1_STRUCTURE fresh;
+        EXPECT_EQ(DecodeInto(reused, Octets(hex)), DecodeInto(fresh, Octets(hex)));
+        EXPECT_EQ(Shape(reused), Shape(fresh));
+    }
 }
 
 TEST(Asn1Print, Layout) {  // "~" stands for the 18 blanks before a top-level hex slice
