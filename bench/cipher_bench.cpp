@@ -8,18 +8,13 @@
 #include <random>
 #include <vector>
 
+#include "bench_util.h"
 #include "krtools/des.h"
 
 namespace {
 
-constexpr size_t kMiB = 1 << 20;
-
-std::vector<unsigned char> RandomBuffer(size_t n, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::vector<unsigned char> data(n);
-    for (auto& b : data) b = static_cast<unsigned char>(rng());
-    return data;
-}
+using benchutil::kMiB;
+using benchutil::RandomBuffer;
 
 const unsigned char kKey24[24] = {0x01, 0x23, 0x45, 0x67, 0x89, 0xab, 0xcd, 0xef,
                                   0xfe, 0xdc, 0xba, 0x98, 0x76, 0x54, 0x32, 0x10,
@@ -45,8 +40,7 @@ void SetPeerKey(const unsigned char* key, DES_key_schedule* schedule) {
 }
 
 void Finish(benchmark::State& state, bool ours, const char* target) {
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kMiB);
-    if (ours) state.SetLabel(std::string("target=") + target);
+    benchutil::Finish(state, kMiB, ours ? target : nullptr);
 }
 
 void DesEcbOurs(benchmark::State& state) {

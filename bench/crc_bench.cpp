@@ -9,25 +9,17 @@
 #include <string>
 #include <vector>
 
+#include "bench_util.h"
 #include "krtools/strutil.h"
 
 namespace {
 
-constexpr size_t kMiB = 1 << 20;
+using benchutil::Finish;
+using benchutil::kMiB;
+using benchutil::RandomBuffer;
+
 // AccumulateCRC takes at most 65535 bytes per call.
 constexpr size_t kCallSize = 32768;
-
-std::vector<unsigned char> RandomBuffer(size_t n) {
-    std::mt19937 random(7);
-    std::vector<unsigned char> data(n);
-    for (auto& octet : data) octet = static_cast<unsigned char>(random());
-    return data;
-}
-
-void Finish(benchmark::State& state, size_t bytes, const char* target) {
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
-    if (target != nullptr) state.SetLabel(std::string("target=") + target);
-}
 
 unsigned short OurCrc(const std::vector<unsigned char>& data) {
     unsigned short crc = 0;

@@ -1,5 +1,6 @@
 // The library's MD5 against OpenSSL's MD5_Update, and KR_HASH (a digest
 // through the toolkit, object made per message) against EVP_Digest.
+#include "bench_util.h"
 #include "krtools/digest.h"
 
 #include <benchmark/benchmark.h>
@@ -12,19 +13,9 @@
 
 namespace {
 
-constexpr size_t kMiB = 1 << 20;
-
-std::vector<unsigned char> RandomBuffer(size_t n) {
-    std::mt19937 random(42);
-    std::vector<unsigned char> data(n);
-    for (auto& octet : data) octet = static_cast<unsigned char>(random());
-    return data;
-}
-
-void Finish(benchmark::State& state, size_t bytes, const char* target) {
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
-    if (target != nullptr) state.SetLabel(std::string("target=") + target);
-}
+using benchutil::Finish;
+using benchutil::kMiB;
+using benchutil::RandomBuffer;
 
 void Md5UpdateOurs(benchmark::State& state) {
     auto data = RandomBuffer(kMiB);
