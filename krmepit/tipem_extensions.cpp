@@ -63,14 +63,7 @@ using krmepit::Guarded;
 
 // True when the octets are the content of a well-formed object identifier.
 bool IsObjectIdentifier(const unsigned char* content, unsigned int length) {
-    if (content == nullptr || length == 0 || length > 0xFFFF) return false;
-    std::vector<unsigned char> encoded{V_ASN1_OBJECT, 0x82, static_cast<unsigned char>(length >> 8),
-                                       static_cast<unsigned char>(length & 0xFF)};
-    encoded.insert(encoded.end(), content, content + length);
-    const unsigned char* p = encoded.data();
-    ERR_set_mark();
-    ASN1_OBJECT* object = d2i_ASN1_OBJECT(nullptr, &p, static_cast<long>(encoded.size()));
-    ERR_pop_to_mark();
+    ASN1_OBJECT* object = krmepit::ObjectFromContent(content, length);
     ASN1_OBJECT_free(object);
     return object != nullptr;
 }

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <new>
 
+#include <openssl/types.h>
+
 #include "krmepit/krmepit_types.h"
 
 namespace krmepit {
@@ -56,6 +58,10 @@ int DestroyHandle(POINTER* handle, uint32_t magic) {
     *handle = nullptr;
     return KM_OK;
 }
+
+// An object identifier from its content octets (the caller frees it); null
+// when they are not a well-formed identifier.
+ASN1_OBJECT* ObjectFromContent(const unsigned char* content, unsigned int length);
 
 }  // namespace krmepit
 

@@ -57,21 +57,6 @@ bool IsStringTag(int tag) {
     }
 }
 
-// An object identifier from its content octets; null when they are not a
-// well-formed identifier (OpenSSL checks the sub-identifier encoding).
-ASN1_OBJECT* ObjectFromContent(const unsigned char* content, unsigned int length) {
-    if (content == nullptr || length == 0 || length > 0xFFFF) return nullptr;
-    // A long-form length is accepted by the decoder for any size.
-    std::vector<unsigned char> encoded{V_ASN1_OBJECT, 0x82, static_cast<unsigned char>(length >> 8),
-                                       static_cast<unsigned char>(length & 0xFF)};
-    encoded.insert(encoded.end(), content, content + length);
-    const unsigned char* p = encoded.data();
-    ERR_set_mark();
-    ASN1_OBJECT* object = d2i_ASN1_OBJECT(nullptr, &p, static_cast<long>(encoded.size()));
-    ERR_pop_to_mark();
-    return object;
-}
-
 // Adds the entry, then replaces the name by the decoding of its encoding:
 // OpenSSL refuses to encode some values (a BMPString of odd length, UTF-8
 // that is not), and inside a multi-valued RDN the AVAs then come in their
@@ -184,7 +169,7 @@ int AddNameAVA(unsigned int* avaIndex, POINTER nameObject, const unsigned char* 
         valueLen > 0x7FFFFFFF) {
         return KM_ERROR_INVALID_ARGUMENT;
     }
-    ASN1_OBJECT* attribute = ObjectFromContent(type, typeLen);
+    ASN1_OBJECT* attribute = krmepit::ObjectFromContent(type, typeLen);
     if (attribute == nullptr) return KM_ERROR_INVALID_ARGUMENT;
     static const unsigned char kNothing = 0;
     X509_NAME_ENTRY* entry = X509_NAME_ENTRY_create_by_OBJ(nullptr, attribute, valueTag,
