@@ -147,6 +147,18 @@ inline void* ReleaseNext(ReleaseWalk& walk) {
     return element;
 }
 
+// The block of the next element of |walk| for reuse, or null when the tree
+// is released. Sanitizer builds hand the block back to the heap instead, so
+// that every element gets a fresh one.
+inline void* TakeRecycled(ReleaseWalk& walk) {
+    void* block = ReleaseNext(walk);
+#ifdef KR_ASN1_HEAP_ONLY
+    ::operator delete(block);
+    block = nullptr;
+#endif
+    return block;
+}
+
 // Releases a tree one element at a time while a new tree is being built:
 // each released block is handed to the new tree as soon as it needs one, so
 // that walking the old tree overlaps with decoding. Whatever is left of the
@@ -161,13 +173,7 @@ public:
     // A block for one element: the next one of the old tree, else one of the
     // thread's list or the heap; null when memory is exhausted.
     void* Take() {
-        if (void* block = ReleaseNext(walk_)) {
-#ifndef KR_ASN1_HEAP_ONLY
-            return block;
-#else
-            ::operator delete(block);
-#endif
-        }
+        if (void* block = TakeRecycled(walk_)) return block;
         return AllocateElementBlock();
     }
 
@@ -204,13 +210,7 @@ public:
 
     // A block for one element, or null when memory is exhausted.
     void* Take() {
-        if (void* block = ReleaseNext(walk_)) {
-#ifndef KR_ASN1_HEAP_ONLY
-            return block;
-#else
-            ::operator delete(block);
-#endif
-        }
+        if (void* block = TakeRecycled(walk_)) return block;
 #ifndef KR_ASN1_HEAP_ONLY
         if (head_ != nullptr) {
             FreeElement* block = head_;
