@@ -29,10 +29,29 @@ def human(value, unit):
     return f"{value:.2f} {suffix}"
 
 
+STANDARD_KEYS = {
+    "name", "family_index", "per_family_instance_index", "run_name", "run_type",
+    "repetitions", "repetition_index", "threads", "iterations", "real_time", "cpu_time",
+    "time_unit", "bytes_per_second", "items_per_second", "label", "error_occurred",
+    "error_message", "aggregate_name", "aggregate_unit",
+}
+
+
+def notes(run):
+    """The run's own counters and any label other than the target."""
+    parts = [f"{key}={run[key]:.4g}" for key in sorted(run)
+             if key not in STANDARD_KEYS and isinstance(run[key], (int, float))]
+    label = run.get("label", "")
+    if label and not label.startswith("target="):
+        parts.append(label)
+    return " ".join(parts)
+
+
 def collect(binary, extra):
     out = subprocess.run([str(binary), "--benchmark_format=json"] + extra,
-                         check=True, capture_output=True, text=True).stdout
-    return json.loads(out)["benchmarks"]
+                         capture_output=True, text=True).stdout
+    # A program none of whose cases match a --benchmark_filter prints nothing.
+    return json.loads(out)["benchmarks"] if out.strip() else []
 
 
 def main():
@@ -56,7 +75,7 @@ def main():
                 cases[case] = {}
                 order.append(case)
             cases[case][side] = run
-    rows = [("benchmark", "ours", "peer", "ratio", "target", "")]
+    rows = [("benchmark", "ours", "peer", "ratio", "target", "", "notes")]
     failed = 0
     for case in order:
         ours, peer = cases[case].get("ours"), cases[case].get("peer")
@@ -77,7 +96,8 @@ def main():
                 ok = ratio >= float(target)
                 verdict = "ok" if ok else "BELOW"
                 failed += 0 if ok else 1
-        rows.append((case, ours_text, peer_text, ratio_text, target, verdict))
+        rows.append((case, ours_text, peer_text, ratio_text, target, verdict,
+                     notes(ours) if ours else ""))
     widths = [max(len(r[i]) for r in rows) for i in range(len(rows[0]))]
     for i, row in enumerate(rows):
         print("  ".join(cell.ljust(w) for cell, w in zip(row, widths)).rstrip())
