@@ -16,7 +16,7 @@ FUZZ_SECONDS ?= 60
 SMOKE_SECONDS ?= 3
 JOBS ?= 2
 
-.PHONY: all deps demo test unit consumer valgrind fuzz-build fuzz-smoke fuzz bench install format check-format \
+.PHONY: all deps demo test unit clang consumer valgrind fuzz-build fuzz-smoke fuzz bench install format check-format \
         release release-test clean
 
 all: release
@@ -29,8 +29,14 @@ demo: deps
 	cmake --build --preset release -j$(JOBS) --target krtool
 	@scripts/demo build/release/tools/krtool/krtool
 
-test: deps check-format unit consumer fuzz-smoke
+test: deps check-format unit clang consumer fuzz-smoke
 	@scripts/test-summary build/dev/ctest-output.log build/fuzz/fuzz-output.log
+
+# Everything again with clang and warnings as errors, tests included.
+clang:
+	cmake --preset dev-clang
+	cmake --build --preset dev-clang -j$(JOBS)
+	ctest --preset dev-clang
 
 # Builds the release libraries, installs them into a temporary prefix and
 # builds two small consumers against them (CMake package and pkg-config).

@@ -25,7 +25,8 @@ TEST(KRException, ConstructorsSetCodeAndText) {
     EXPECT_TRUE(code.text.empty());
 
     KRException copy(three);
-    copy = copy;
+    const KRException& same = copy;
+    copy = same;  // self-assignment keeps the object as it was
     EXPECT_EQ(copy.text, three.text);
     EXPECT_EQ(copy.rc, three.rc);
 }
