@@ -64,13 +64,11 @@ inline void FinalPermutation(uint32_t& left, uint32_t& right) {
 // The round function f of the rotated half `r` under the two schedule words.
 inline uint32_t RoundFunction(uint32_t r, uint32_t oddKey, uint32_t evenKey) {
     const auto& sp = kSp.sp;
-    uint32_t w = RotateRight(r, 4) ^ oddKey;
-    uint32_t f = sp[6][w & 0x3f] | sp[4][(w >> 8) & 0x3f] | sp[2][(w >> 16) & 0x3f] |
-                 sp[0][(w >> 24) & 0x3f];
-    w = r ^ evenKey;
-    f |= sp[7][w & 0x3f] | sp[5][(w >> 8) & 0x3f] | sp[3][(w >> 16) & 0x3f] |
-         sp[1][(w >> 24) & 0x3f];
-    return f;
+    const uint32_t u = RotateRight(r, 4) ^ oddKey;
+    const uint32_t t = r ^ evenKey;
+    return sp[0][(u >> 24) & 0x3f] ^ sp[1][(t >> 24) & 0x3f] ^ sp[2][(u >> 16) & 0x3f] ^
+           sp[3][(t >> 16) & 0x3f] ^ sp[4][(u >> 8) & 0x3f] ^ sp[5][(t >> 8) & 0x3f] ^
+           sp[6][u & 0x3f] ^ sp[7][t & 0x3f];
 }
 
 // The 16 rounds over permuted halves. The halves come out in the order in
