@@ -123,6 +123,26 @@ int ReadPem(const char* text, unsigned int len, Pending& pending) {
     return status;
 }
 
+// Reads certificates with `read` into a pending set and, only when all of
+// them were read, moves them to the list; OpenSSL's error queue is left as it
+// was found.
+template <typename Read>
+int AddAllOrNothing(CertListObject* object, unsigned int* added, Read&& read) {
+    try {
+        ERR_set_mark();
+        Pending pending;
+        const int status = read(pending);
+        ERR_pop_to_mark();
+        if (status != KM_OK) return status;
+        const unsigned int count = pending.MoveTo(object);
+        if (added != nullptr) *added = count;
+        return KM_OK;
+    } catch (const std::bad_alloc&) {
+        ERR_pop_to_mark();
+        return KM_ERROR_ALLOC;
+    }
+}
+
 }  // namespace
 
 extern "C" {
@@ -167,24 +187,15 @@ int AddCertListDER(POINTER certListObject, const unsigned char* der, unsigned in
     CertListObject* object = AsList(certListObject);
     if (added != nullptr) *added = 0;
     if (object == nullptr || (der == nullptr && len != 0)) return KM_ERROR_INVALID_ARGUMENT;
-    try {
-        ERR_set_mark();
-        Pending pending;
+    return AddAllOrNothing(object, added, [&](Pending& pending) {
         int status = KM_OK;
         for (size_t offset = 0; status == KM_OK && offset < len;) {
             size_t used = 0;
             status = pending.Add(der + offset, len - offset, &used);
             offset += used;
         }
-        ERR_pop_to_mark();
-        if (status != KM_OK) return status;
-        const unsigned int count = pending.MoveTo(object);
-        if (added != nullptr) *added = count;
-        return KM_OK;
-    } catch (const std::bad_alloc&) {
-        ERR_pop_to_mark();
-        return KM_ERROR_ALLOC;
-    }
+        return status;
+    });
 }
 
 int AddCertListPEM(POINTER certListObject, const char* text, unsigned int len,
@@ -193,19 +204,8 @@ int AddCertListPEM(POINTER certListObject, const char* text, unsigned int len,
     if (added != nullptr) *added = 0;
     if (object == nullptr || (text == nullptr && len != 0)) return KM_ERROR_INVALID_ARGUMENT;
     if (len == 0) return KM_OK;
-    try {
-        ERR_set_mark();
-        Pending pending;
-        const int status = ReadPem(text, len, pending);
-        ERR_pop_to_mark();
-        if (status != KM_OK) return status;
-        const unsigned int count = pending.MoveTo(object);
-        if (added != nullptr) *added = count;
-        return KM_OK;
-    } catch (const std::bad_alloc&) {
-        ERR_pop_to_mark();
-        return KM_ERROR_ALLOC;
-    }
+    return AddAllOrNothing(object, added,
+                           [&](Pending& pending) { return ReadPem(text, len, pending); });
 }
 
 }  // extern "C"
