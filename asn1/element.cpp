@@ -31,6 +31,11 @@ bool IsEndOfContents(const unsigned char* at, uint32_t left) {
     return left >= 2 && at[0] == 0 && at[1] == 0;
 }
 
+// True when |e| lies in the contents of an indefinite-length element.
+bool InIndefiniteContents(const KR_ASN1_ELEMENT* e) {
+    return e->parent != nullptr && e->parent->indefinite;
+}
+
 // The header of an element in one of its common forms.
 struct CommonHeader {
     unsigned char identifier;
@@ -153,24 +158,25 @@ inline ElementView DecodeHeader(KR_ASN1_ELEMENT* e) {
 }
 
 // Creates the element at |data|, stores it in |*link|, reads its header and
-// sets |view|. The header is parsed before the block is written, so that the
-// element's fields are stored once, and after the block is taken, so that
-// its values need not be kept across the release of a recycled element.
-inline KR_ASN1_ELEMENT* AddElement(krasn1::ElementSource& source, KR_ASN1_ELEMENT** link,
-                                   KR_ASN1_ELEMENT* parent, unsigned char* data, uint32_t available,
-                                   const char* failure, ElementView& view) {
-    void* block = source.Take();
+// sets |view|. The header is parsed before the element is written, so that
+// its fields are stored once, and after it is taken, so that the header's
+// values need not be kept across the rare release of an old text.
+template <class Taker>
+inline KR_ASN1_ELEMENT* AddElement(Taker& source, KR_ASN1_ELEMENT** link, KR_ASN1_ELEMENT* parent,
+                                   unsigned char* data, uint32_t available, const char* failure,
+                                   ElementView& view) {
+    auto* block = source.Take();
     if (__builtin_expect(block == nullptr, 0)) Fail(failure);
     CommonHeader header;
     const bool common = ReadCommonHeader(data, available, header);
     KR_ASN1_ELEMENT* e;
     if (__builtin_expect(common, 1)) {
-        e = ::new (block) KR_ASN1_ELEMENT(parent, data, static_cast<int>(available));
+        e = Taker::Init(block, parent, data, static_cast<int>(available));
         StoreHeader(e, data, header);
         *link = e;
         view = ViewOf(header, data);
     } else {
-        e = ::new (block) KR_ASN1_ELEMENT(parent, data, static_cast<int>(available));
+        e = Taker::Init(block, parent, data, static_cast<int>(available));
         *link = e;
         DecodeHeaderExactly(e);
         view = ViewOf(e);
@@ -200,16 +206,14 @@ inline unsigned char* FinishElement(KR_ASN1_ELEMENT* e, unsigned char* endOfCont
     return endOfContents + 2;
 }
 
-}  // namespace
-
-unsigned char* krasn1::DecodeChain(KR_ASN1_ELEMENT* first, TreeRecycler* recycler) {
-    ElementSource source(recycler);
+// Decodes the chain at |first|, taking the blocks of new elements from
+// |source|.
+template <class Taker>
+unsigned char* DecodeChainWith(KR_ASN1_ELEMENT* first, Taker& source) {
     KR_ASN1_ELEMENT* e = first;
     ElementView view = DecodeHeader(e);
-    // The end of the region of |e|'s chain, and whether that region is the
-    // contents of an indefinite-length element.
+    // The end of the region of |e|'s chain.
     unsigned char* regionEnd = first->data + static_cast<uint32_t>(first->available);
-    bool inIndefinite = first->parent != nullptr && first->parent->indefinite;
     size_t depth = 0;  // levels below the chain this call started on
     for (;;) {
         if (view.constructed && (view.length != 0 || view.indefinite)) {
@@ -217,7 +221,6 @@ unsigned char* krasn1::DecodeChain(KR_ASN1_ELEMENT* first, TreeRecycler* recycle
             const auto innerSize =
                 view.indefinite ? static_cast<uint32_t>(regionEnd - inner) : view.length;
             if (!view.indefinite || !IsEndOfContents(inner, innerSize)) {
-                inIndefinite = view.indefinite;
                 regionEnd = inner + innerSize;
                 e = AddElement(source, &e->child, e, inner, innerSize,
                                "Error creating child KR_ASN1_ELEMENT", view);
@@ -237,7 +240,10 @@ unsigned char* krasn1::DecodeChain(KR_ASN1_ELEMENT* first, TreeRecycler* recycle
         // element whose chain ends with it.
         for (;;) {
             const auto rest = static_cast<uint32_t>(regionEnd - end);
-            const bool chainEnds = rest == 0 || (inIndefinite && IsEndOfContents(end, rest));
+            // Two zero octets are rare at a sibling's place, so the parent
+            // is looked at only then.
+            const bool chainEnds =
+                rest == 0 || (IsEndOfContents(end, rest) && InIndefiniteContents(e));
             if (!chainEnds) {
                 e = AddElement(source, &e->sibling, e->parent, end, rest,
                                "Error creating sibling KR_ASN1_ELEMENT", view);
@@ -248,9 +254,18 @@ unsigned char* krasn1::DecodeChain(KR_ASN1_ELEMENT* first, TreeRecycler* recycle
             e = e->parent;
             end = FinishElement(e, end);
             regionEnd = e->data + static_cast<uint32_t>(e->available);
-            inIndefinite = e->parent != nullptr && e->parent->indefinite;
         }
     }
 }
 
-unsigned char* KR_ASN1_ELEMENT::Decode() { return krasn1::DecodeChain(this, nullptr); }
+}  // namespace
+
+unsigned char* krasn1::DecodeChain(KR_ASN1_ELEMENT* first, PoolPosition& position) {
+    PoolTaker source(position);
+    return DecodeChainWith(first, source);
+}
+
+unsigned char* KR_ASN1_ELEMENT::Decode() {
+    krasn1::HeapTaker source;
+    return DecodeChainWith(this, source);
+}

@@ -83,9 +83,10 @@ public:
 
     // Decodes the element at |data| and every following sibling of its
     // region, with all their descendants, and returns the position just
-    // after the last octet consumed. Elements are allocated with the class's
-    // operator new and linked into this element; the caller (normally
-    // KR_ASN1_STRUCTURE) releases them with delete.
+    // after the last octet consumed. Elements are allocated singly with new
+    // and linked into this element; the caller releases them with delete.
+    // (KR_ASN1_STRUCTURE::Decode builds its tree from its own element pool
+    // instead.)
     //
     // Throws KRException with rc -2 and one of these texts:
     //   "ASN1 element is EMPTY"  (no data, or fewer than 2 octets left)
@@ -103,15 +104,6 @@ public:
     // guarantees that |available| octets are readable at |data|.
     unsigned char* Decode();
 
-    // Elements are allocated singly; released element blocks are kept in a
-    // small per-thread cache (at most 4096 blocks, returned to the heap at
-    // thread exit) for the next elements built on the same thread.
-    // Sanitizer builds take every block from the heap.
-    static void* operator new(size_t size);
-    static void* operator new(size_t size, const std::nothrow_t&) noexcept;
-    static void operator delete(void* block, size_t size) noexcept;
-    static void operator delete(void* block, const std::nothrow_t&) noexcept;
-
     // Fills |hexText| with the content octets as upper-case hexadecimal,
     // two octets per group, groups separated by one blank ("0102 0304 05"),
     // and returns its text. Empty when |content| is null or |length| is not
@@ -120,9 +112,17 @@ public:
     const char* Hex2Char();
 };
 
+namespace krasn1 {
+struct ElementChunk;
+}
+
 // A private copy of BER octets and the element tree decoded from them.
-// Owns the buffer and every element of the tree. Not copyable; moving hands
-// the buffer and the tree over and leaves the source empty.
+// Owns the buffer and every element of the tree. Decode takes the elements
+// one by one from a pool of blocks that the structure keeps between
+// decodings, so decoding again reuses the memory of the previous tree; a
+// tree that a caller builds and stores in |root| instead is released with
+// delete. Not copyable; moving hands the buffer, the tree and the pool over
+// and leaves the source empty.
 class KRTOOLS_API KR_ASN1_STRUCTURE {
 public:
     // The first element of the top level; null while there is no tree.
@@ -174,11 +174,17 @@ public:
 
 protected:
     // Releases the tree below |element|'s child, the chain that begins at its
-    // sibling, and |element| itself. Null does nothing.
+    // sibling, and |element| itself. Null does nothing. Elements of the pool
+    // are destroyed and their blocks kept; others are deleted.
     void DeleteElement(KR_ASN1_ELEMENT* element);
 
     // The private copy of the encoded octets.
     KR_DYNAMIC_PTR buffer;
+
+private:
+    // The blocks of the elements that Decode builds, kept for the next
+    // decoding and freed by the destructor.
+    krasn1::ElementChunk* elementChunks_ = nullptr;
 };
 
 #endif  // KRTOOLS_ASN1_H

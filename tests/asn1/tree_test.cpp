@@ -142,7 +142,8 @@ TEST(Asn1Structure, RedecodingGivesWhatAFreshStructureGives) {
                                   "05 00 00",
                                   "A0 03 02 01 FF",
                                   "24 80 04 01 AA 30 84 FF FF FF FE",
-                                  "30 80 30 80 00 00 00 00"};
+                                  "30 80 30 80 00 00 00 00",
+                                  "30 04 03 02 07 80"};
     std::mt19937 random(7);
     KR_ASN1_STRUCTURE reused;
     for (int round = 0; round < 200; ++round) {
@@ -152,6 +153,78 @@ TEST(Asn1Structure, RedecodingGivesWhatAFreshStructureGives) {
         EXPECT_EQ(DecodeInto(reused, Octets(hex)), DecodeInto(fresh, Octets(hex)));
         EXPECT_EQ(Shape(reused), Shape(fresh));
     }
+}
+
+// A SEQUENCE of |count| eight-octet OCTET STRINGs, whose dump gives every
+// element a text too long to be stored inside the string object.
+std::vector<unsigned char> Strings(size_t count) {
+    std::vector<unsigned char> contents;
+    for (size_t i = 0; i < count; ++i) {
+        contents.insert(contents.end(), {0x04, 0x08});
+        for (int k = 0; k < 8; ++k) contents.push_back(static_cast<unsigned char>(i + k));
+    }
+    std::vector<unsigned char> octets = {0x30, 0x84};
+    for (int shift = 24; shift >= 0; shift -= 8) octets.push_back(contents.size() >> shift & 0xFF);
+    octets.insert(octets.end(), contents.begin(), contents.end());
+    return octets;
+}
+
+TEST(Asn1Structure, ReusedStructureMatchesFreshOneAcrossSizesAndDumps) {
+    // Trees that grow and shrink by orders of magnitude, dumped in between so
+    // that old elements carry texts when a new tree reuses their memory.
+    KR_ASN1_STRUCTURE reused;
+    for (size_t count : {1, 40, 3000, 2, 700, 20000, 150, 5}) {
+        SCOPED_TRACE(count);
+        const auto octets = Strings(count);
+        KR_ASN1_STRUCTURE fresh;
+        ASSERT_EQ(DecodeInto(reused, octets), "");
+        ASSERT_EQ(DecodeInto(fresh, octets), "");
+        EXPECT_EQ(Shape(reused), Shape(fresh));
+        size_t texts = 0;
+        for (const KR_ASN1_ELEMENT* e = reused.root->child; e != nullptr; e = e->sibling) {
+            texts += !e->hexText.empty();
+        }
+        EXPECT_EQ(texts, 0u);  // no text of the previous tree is left behind
+        EXPECT_EQ(Dump(reused), Dump(fresh));
+        EXPECT_EQ(reused.root->child->hexText, "0001 0203 0405 0607");
+    }
+}
+
+// Exposes the protected release of a subtree.
+class PrunableStructure : public KR_ASN1_STRUCTURE {
+public:
+    void PruneChildren(KR_ASN1_ELEMENT* parent) {
+        DeleteElement(parent->child);
+        parent->child = nullptr;
+    }
+};
+
+TEST(Asn1Structure, MovesAndSubtreeReleaseKeepTreesIntact) {
+    const auto octets = Octets("30 0C 30 06 04 01 AA 04 01 BB 04 02 CC DD");
+    PrunableStructure pruned;
+    ASSERT_EQ(DecodeInto(pruned, octets), "");
+    Dump(pruned);
+    pruned.PruneChildren(pruned.root->child);
+    EXPECT_EQ(Shape(pruned), "30:12@2[30:6@4 04:2@12]");
+    ASSERT_EQ(DecodeInto(pruned, octets), "");  // the pruned blocks are reused
+    EXPECT_EQ(Shape(pruned), "30:12@2[30:6@4[04:1@6 04:1@9] 04:2@12]");
+
+    KR_ASN1_STRUCTURE source;
+    ASSERT_EQ(DecodeInto(source, octets), "");
+    const std::string dump = Dump(source);
+    KR_ASN1_STRUCTURE moved(std::move(source));
+    EXPECT_EQ(source.root, nullptr);
+    EXPECT_EQ(DecodeInto(source, {}), "-1 Empty ASN1 structure");
+    KR_ASN1_STRUCTURE assigned;
+    ASSERT_EQ(DecodeInto(assigned, Strings(100)), "");
+    assigned = std::move(moved);
+    EXPECT_EQ(Dump(assigned), dump);
+    KR_ASN1_STRUCTURE fresh;
+    ASSERT_EQ(DecodeInto(fresh, Strings(300)), "");
+    ASSERT_EQ(DecodeInto(source, Strings(300)), "");  // a moved-from structure decodes anew
+    ASSERT_EQ(DecodeInto(assigned, Strings(300)), "");
+    EXPECT_EQ(Shape(source), Shape(fresh));
+    EXPECT_EQ(Shape(assigned), Shape(fresh));
 }
 
 TEST(Asn1Print, Layout) {  // "~" stands for the 18 blanks before a top-level hex slice
