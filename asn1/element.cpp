@@ -206,6 +206,24 @@ inline unsigned char* FinishElement(KR_ASN1_ELEMENT* e, unsigned char* endOfCont
     return endOfContents + 2;
 }
 
+// Completes |e| once the chain of its children ends at |endOfChildren|.
+// For the definite form the children's region, which ends at
+// |childRegionEnd|, is exactly |e|'s contents, so that no field of |e| needs
+// to be read for the length check.
+inline unsigned char* FinishParent(KR_ASN1_ELEMENT* e, unsigned char* endOfChildren,
+                                   const unsigned char* childRegionEnd) {
+    if (__builtin_expect(e->indefinite, 0)) return FinishElement(e, endOfChildren);
+    if (__builtin_expect(endOfChildren != childRegionEnd, 0)) {
+        Fail("ASN1 element length does not match decoded size");
+    }
+    if (__builtin_expect(e->tagNumber == 3, 0) && e->length != 0) {
+        e->unusedBits = e->content[0];
+        ++e->content;
+        --e->length;
+    }
+    return endOfChildren;
+}
+
 // Decodes the chain at |first|, taking the blocks of new elements from
 // |source|.
 template <class Taker>
@@ -252,7 +270,7 @@ unsigned char* DecodeChainWith(KR_ASN1_ELEMENT* first, Taker& source) {
             if (depth == 0) return end;
             --depth;
             e = e->parent;
-            end = FinishElement(e, end);
+            end = FinishParent(e, end, regionEnd);
             regionEnd = e->data + static_cast<uint32_t>(e->available);
         }
     }

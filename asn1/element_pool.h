@@ -49,7 +49,9 @@ struct BlockRange {
 // decode) sizes the first chunk when there is none yet.
 inline PoolPosition StartOfPool(ElementChunk** first, size_t inputSize) {
     // A DER certificate has about one element per 16 octets.
-    const size_t capacity = inputSize / 16 < 16 ? 16 : inputSize / 16 > 1024 ? 1024 : inputSize / 16;
+    const size_t capacity = inputSize / 16 < 16     ? 16
+                            : inputSize / 16 > 1024 ? 1024
+                                                    : inputSize / 16;
     return PoolPosition{first, capacity, nullptr, nullptr};
 }
 

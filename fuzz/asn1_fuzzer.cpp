@@ -1,5 +1,7 @@
 // Decodes arbitrary octets into an element tree and prints whatever tree was
-// built, also after a failure. Standard output goes to /dev/null.
+// built, also after a failure; then the same structure decodes the second
+// half of the input over that tree and prints again, so that reused element
+// memory is exercised too. Standard output goes to /dev/null.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -12,14 +14,22 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    std::vector<unsigned char> octets(data, data + size);
-    KR_ASN1_STRUCTURE structure;
+namespace {
+
+void DecodeAndPrint(KR_ASN1_STRUCTURE& structure, std::vector<unsigned char> octets) {
     try {
         structure.Decode(octets.data(), static_cast<int>(octets.size()));
     } catch (const KRException& e) {
         if (e.rc != -1 && e.rc != -2) __builtin_trap();
     }
     structure.Print();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    KR_ASN1_STRUCTURE structure;
+    DecodeAndPrint(structure, std::vector<unsigned char>(data, data + size));
+    DecodeAndPrint(structure, std::vector<unsigned char>(data + size / 2, data + size));
     return 0;
 }
