@@ -233,12 +233,22 @@ unsigned char* DecodeChainWith(KR_ASN1_ELEMENT* first, Taker& source) {
     // The end of the region of |e|'s chain.
     unsigned char* regionEnd = first->data + static_cast<uint32_t>(first->available);
     size_t depth = 0;  // levels below the chain this call started on
+    // The elements being decoded on the upper levels and the ends of their
+    // regions, so that climbing back needs no load through |parent|; deeper
+    // levels are found through the links.
+    struct Level {
+        KR_ASN1_ELEMENT* element;
+        unsigned char* regionEnd;
+    };
+    constexpr size_t kRememberedLevels = 32;
+    Level levels[kRememberedLevels];
     for (;;) {
         if (view.constructed && (view.length != 0 || view.indefinite)) {
             unsigned char* inner = view.content;
             const auto innerSize =
                 view.indefinite ? static_cast<uint32_t>(regionEnd - inner) : view.length;
             if (!view.indefinite || !IsEndOfContents(inner, innerSize)) {
+                if (depth < kRememberedLevels) levels[depth] = Level{e, regionEnd};
                 regionEnd = inner + innerSize;
                 e = AddElement(source, &e->child, e, inner, innerSize,
                                "Error creating child KR_ASN1_ELEMENT", view);
@@ -269,9 +279,15 @@ unsigned char* DecodeChainWith(KR_ASN1_ELEMENT* first, Taker& source) {
             }
             if (depth == 0) return end;
             --depth;
-            e = e->parent;
-            end = FinishParent(e, end, regionEnd);
-            regionEnd = e->data + static_cast<uint32_t>(e->available);
+            const unsigned char* const childRegionEnd = regionEnd;
+            if (depth < kRememberedLevels) {
+                e = levels[depth].element;
+                regionEnd = levels[depth].regionEnd;
+            } else {
+                e = e->parent;
+                regionEnd = e->data + static_cast<uint32_t>(e->available);
+            }
+            end = FinishParent(e, end, childRegionEnd);
         }
     }
 }

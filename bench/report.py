@@ -5,12 +5,17 @@ Naming convention inside the programs: a case is registered as "<case>/ours"
 and, where a peer exists, "<case>/peer". The ours side may carry a label
 "target=<ratio>" with the minimum ratio that the case must reach. The ratio is
 ours/peer throughput: bytes per second, else items per second, else the
-inverse of the time per iteration.
+inverse of the time per iteration. Every case runs REPETITIONS times, the
+cases of a program interleaved in random order, and the median repetition of
+each side is reported, so that a passing disturbance on the machine does not
+decide a ratio.
 """
 import json
 import pathlib
 import subprocess
 import sys
+
+REPETITIONS = 3
 
 
 def throughput(run):
@@ -48,7 +53,9 @@ def notes(run):
 
 
 def collect(binary, extra):
-    out = subprocess.run([str(binary), "--benchmark_format=json"] + extra,
+    options = ["--benchmark_format=json", f"--benchmark_repetitions={REPETITIONS}",
+               "--benchmark_enable_random_interleaving=true"]
+    out = subprocess.run([str(binary)] + options + extra,
                          capture_output=True, text=True).stdout
     # A program none of whose cases match a --benchmark_filter prints nothing.
     return json.loads(out)["benchmarks"] if out.strip() else []
@@ -74,7 +81,11 @@ def main():
             if case not in cases:
                 cases[case] = {}
                 order.append(case)
-            cases[case][side] = run
+            cases[case].setdefault(side, []).append(run)
+    for sides in cases.values():
+        for side, runs in sides.items():
+            runs.sort(key=lambda run: throughput(run)[0])
+            sides[side] = runs[len(runs) // 2]
     rows = [("benchmark", "ours", "peer", "ratio", "target", "", "notes")]
     failed = 0
     for case in order:
