@@ -121,7 +121,8 @@ struct ElementChunk;
 // one by one from a pool of blocks that the structure keeps between
 // decodings, so decoding again reuses the memory of the previous tree; a
 // tree that a caller builds and stores in |root| instead is released with
-// delete. Not copyable; moving hands the buffer, the tree and the pool over
+// delete. Elements that a caller links into a decoded tree remain the
+// caller's to release. Not copyable; moving hands the buffer, the tree and the pool over
 // and leaves the source empty.
 class KRTOOLS_API KR_ASN1_STRUCTURE {
 public:
