@@ -9,6 +9,10 @@ namespace krasn1 {
 
 namespace {
 
+// Chunks double in size up to 65536 blocks (7 MiB), so that a large tree
+// takes few chunks and wastes little of the last one.
+size_t NextCapacity(size_t capacity) { return capacity < 32768 ? 2 * capacity : 65536; }
+
 // A chunk whose blocks all hold empty elements, or null.
 ElementChunk* NewChunk(size_t capacity) {
     const size_t limit = (SIZE_MAX - sizeof(ElementChunk)) / sizeof(KR_ASN1_ELEMENT);
@@ -71,7 +75,8 @@ BlockRange EnterNextChunk(PoolPosition& position) {
     ElementChunk* current = position.chunk;
     ElementChunk* next = current != nullptr ? current->next : *position.first;
     if (next == nullptr) {
-        next = NewChunk(current != nullptr ? 2 * current->capacity : position.firstCapacity);
+        next =
+            NewChunk(current != nullptr ? NextCapacity(current->capacity) : position.firstCapacity);
         if (next == nullptr) return BlockRange{nullptr, nullptr};
         (current != nullptr ? current->next : *position.first) = next;
     }

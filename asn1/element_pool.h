@@ -8,11 +8,11 @@
 // element it holds; its text is freed first in the rare case that it has
 // one. A new decoding reuses the blocks of the previous tree from the first on;
 // releasing a tree only frees the texts its elements hold, in block order,
-// without walking the links. Chunks grow geometrically, so a tree of n
-// elements takes O(log n) chunks.
+// without walking the links.
 #ifndef KRTOOLS_ASN1_ELEMENT_POOL_H
 #define KRTOOLS_ASN1_ELEMENT_POOL_H
 
+#include <algorithm>
 #include <cstddef>
 #include <new>
 
@@ -29,6 +29,8 @@ struct ElementChunk {
     KR_ASN1_ELEMENT* Blocks() { return reinterpret_cast<KR_ASN1_ELEMENT*>(this + 1); }
     KR_ASN1_ELEMENT* End() { return Blocks() + capacity; }
 };
+static_assert(sizeof(ElementChunk) % alignof(KR_ASN1_ELEMENT) == 0,
+              "the blocks after a chunk header are aligned for elements");
 
 // Where the next block of a decoding comes from. |chunk| is null before the
 // first block is taken.
@@ -49,9 +51,7 @@ struct BlockRange {
 // decode) sizes the first chunk when there is none yet.
 inline PoolPosition StartOfPool(ElementChunk** first, size_t inputSize) {
     // A DER certificate has about one element per 16 octets.
-    const size_t capacity = inputSize / 16 < 16     ? 16
-                            : inputSize / 16 > 1024 ? 1024
-                                                    : inputSize / 16;
+    const size_t capacity = std::clamp<size_t>(inputSize / 16, 16, 1024);
     return PoolPosition{first, capacity, nullptr, nullptr};
 }
 
@@ -61,7 +61,7 @@ inline PoolPosition StartOfPool(ElementChunk** first, size_t inputSize) {
 BlockRange EnterNextChunk(PoolPosition& position);
 
 // Ends a decoding that stopped at |position|: frees the texts of the old
-// elements after it, and the chunks after the next one.
+// elements after it, and the chunks that lie far beyond what it used.
 void FinishDecoding(const PoolPosition& position);
 
 // Frees the texts of every element of the pool; the tree is gone.
