@@ -122,8 +122,8 @@ struct ElementChunk;
 // decodings, so decoding again reuses the memory of the previous tree; a
 // tree that a caller builds and stores in |root| instead is released with
 // delete. Elements that a caller links into a decoded tree remain the
-// caller's to release. Not copyable; moving hands the buffer, the tree and the pool over
-// and leaves the source empty.
+// caller's to release. Not copyable; moving hands the buffer, the tree and
+// the pool over and leaves the source empty.
 class KRTOOLS_API KR_ASN1_STRUCTURE {
 public:
     // The first element of the top level; null while there is no tree.
