@@ -203,7 +203,7 @@ TEST(Asn1Structure, MovesAndSubtreeReleaseKeepTreesIntact) {
     const auto octets = Octets("30 0C 30 06 04 01 AA 04 01 BB 04 02 CC DD");
     PrunableStructure pruned;
     ASSERT_EQ(DecodeInto(pruned, octets), "");
-    Dump(pruned);
+    Dump(pruned);  // gives the elements texts that the pruning must free
     pruned.PruneChildren(pruned.root->child);
     EXPECT_EQ(Shape(pruned), "30:12@2[30:6@4 04:2@12]");
     ASSERT_EQ(DecodeInto(pruned, octets), "");  // the pruned blocks are reused
