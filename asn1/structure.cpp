@@ -79,8 +79,8 @@ void KR_ASN1_STRUCTURE::Decode(unsigned char* data, int length) {
 }
 
 // A tree built from the pool is not released up front: the new tree reuses
-// its blocks in order, destroying each old element as its block is taken,
-// and FinishDecoding destroys the rest (also when decoding fails).
+// its blocks in order, freeing an old element's text as its block is taken,
+// and FinishDecoding frees the texts of the rest (also when decoding fails).
 void KR_ASN1_STRUCTURE::Decode() {
     KR_ASN1_ELEMENT* oldTree = std::exchange(root, nullptr);
     if (oldTree != nullptr && !krasn1::PoolHolds(elementChunks_, oldTree)) DeleteElement(oldTree);
