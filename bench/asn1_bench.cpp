@@ -139,15 +139,14 @@ void Peer(benchmark::State& state, bool perCertificate) {
     ReportCertificates(state, perCertificate);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+const bool kRegistered = [] {
     benchmark::RegisterBenchmark("asn1_decode_bundle/ours", Ours, false);
     benchmark::RegisterBenchmark("asn1_decode_bundle/peer", Peer, false);
     benchmark::RegisterBenchmark("asn1_decode_per_cert/ours", Ours, true);
     benchmark::RegisterBenchmark("asn1_decode_per_cert/peer", Peer, true);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+    return true;
+}();
+
+}  // namespace
+
+BENCHMARK_MAIN();

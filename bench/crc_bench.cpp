@@ -86,7 +86,7 @@ void EdcDecode(benchmark::State& state) {
     Finish(state, static_cast<size_t>(length), nullptr);
 }
 
-void Register() {
+const bool kRegistered = [] {
     struct Case {
         const char* name;
         size_t size;
@@ -100,14 +100,9 @@ void Register() {
     }
     benchmark::RegisterBenchmark("edc_encode_1MiB/ours", EdcEncode);
     benchmark::RegisterBenchmark("edc_decode_1MiB/ours", EdcDecode);
-}
+    return true;
+}();
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    Register();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+BENCHMARK_MAIN();

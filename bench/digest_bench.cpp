@@ -66,7 +66,7 @@ void KrHashPeer(benchmark::State& state, int algorithm, size_t size) {
     Finish(state, size, nullptr);
 }
 
-void Register() {
+const bool kRegistered = [] {
     benchmark::RegisterBenchmark("md5_update_1MiB/ours", Md5UpdateOurs);
     benchmark::RegisterBenchmark("md5_update_1MiB/peer", Md5UpdatePeer);
     struct Case {
@@ -86,14 +86,9 @@ void Register() {
         benchmark::RegisterBenchmark((std::string(c.name) + "/peer").c_str(), KrHashPeer,
                                      c.algorithm, c.size);
     }
-}
+    return true;
+}();
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    Register();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+BENCHMARK_MAIN();

@@ -267,9 +267,7 @@ void QpDecodePeer(benchmark::State& state) {
     Finish(state, nullptr);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+const bool kRegistered = [] {
     benchmark::RegisterBenchmark("base64_encode_block/ours", EncodeBlockOurs);
     benchmark::RegisterBenchmark("base64_encode_block/peer", EncodeBlockPeer);
     benchmark::RegisterBenchmark("base64_decode_lines/ours", DecodeLinesOurs);
@@ -280,8 +278,9 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("qp_encode/peer", QpEncodePeer);
     benchmark::RegisterBenchmark("qp_decode/ours", QpDecodeOurs);
     benchmark::RegisterBenchmark("qp_decode/peer", QpDecodePeer);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+    return true;
+}();
+
+}  // namespace
+
+BENCHMARK_MAIN();
