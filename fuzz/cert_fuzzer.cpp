@@ -9,12 +9,23 @@
 
 namespace {
 
+// The one failure a loaded certificate's names may give: a value holding a
+// control character, which the toolkit refuses.
+void RequireRefusedName(const KRException& e) {
+    if (e.text != "GetNameAVA" || e.rc != KM_ERROR_DATA) abort();
+}
+
 void Exercise(TIPEM_CERT_OBJ& cert) {
     cert.Fields();
     cert.GetSHA1ThumbPrint();
     cert.GetPublicKeyHash();
-    cert.GetIssuerSerialHash();
-    cert.GetSubjectNameHash();
+    try {
+        cert.GetIssuerSerialHash();
+        cert.GetSubjectNameHash();
+    } catch (const KRException& e) {
+        RequireRefusedName(e);
+        return;
+    }
     try {
         cert.GetModulusSize();
     } catch (const KRException& e) {

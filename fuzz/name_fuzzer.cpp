@@ -43,7 +43,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (GetNameDER(&der, &derLen, source, nullptr) != 0) abort();
         if (derLen != size || std::memcmp(der, data, size) != 0) abort();
         TIPEM_NAME_OBJ name;
-        name.SetNameObject(static_cast<unsigned char*>(source));
+        try {
+            name.SetNameObject(static_cast<unsigned char*>(source));
+        } catch (const KRException& e) {
+            // A value holding a control character is refused, never cut.
+            if (e.text != "GetNameAVA" || e.rc != KM_ERROR_DATA) abort();
+            DestroyNameObject(&source);
+            return 0;
+        }
         char longName[256], common[40];
         name.BuildLongName(longName, sizeof longName, common, sizeof common);
         if (std::strlen(longName) > 255 || std::strlen(common) > 30) abort();

@@ -79,7 +79,12 @@ KRMEPIT_API int GetNameAVACount(unsigned int* count, POINTER nameObject, POINTER
  * identifier's content octets and length, the value's universal tag, the
  * value's content octets and length, and in *rdnIndex the index of the
  * relative distinguished name that holds it. Octets belong to the name
- * object. KM_ERROR_INDEX when `index` is not below the count. */
+ * object. KM_ERROR_INDEX when `index` is not below the count; KM_ERROR_DATA,
+ * with no output changed, when the value holds a control character (below
+ * 0x20, or 0x7F; NUL included) or, in a BMPString or UniversalString, a
+ * character whose low octet is NUL: a value such as "good.example", NUL,
+ * "evil.example" is refused rather than handed on to be read as less than
+ * it is. */
 KRMEPIT_API int GetNameAVA(const unsigned char** type, unsigned int* typeLen, int* valueTag,
                            const unsigned char** value, unsigned int* valueLen,
                            unsigned int* rdnIndex, POINTER nameObject, unsigned int index,

@@ -82,6 +82,33 @@ int AppendEntry(X509_NAME*& name, X509_NAME_ENTRY* entry, bool newRDN) {
     return KM_OK;
 }
 
+// The octets per character of a string type: two for BMPString, four for
+// UniversalString, one otherwise (UTF-8 control characters are single
+// octets below 0x80).
+size_t UnitWidth(int tag) {
+    if (tag == V_ASN1_BMPSTRING) return 2;
+    if (tag == V_ASN1_UNIVERSALSTRING) return 4;
+    return 1;
+}
+
+bool IsControl(unsigned long code) { return code < 0x20 || code == 0x7F; }
+
+// True when a character of the value is a control character (NUL
+// included), or a wide character whose low octet is NUL: readers that keep
+// one octet per character would see a NUL the value does not hold and stop
+// their text there.
+bool HoldsControlCharacter(const ASN1_STRING* data) {
+    const unsigned char* octets = ASN1_STRING_get0_data(data);
+    const size_t length = static_cast<size_t>(ASN1_STRING_length(data));
+    const size_t width = UnitWidth(ASN1_STRING_type(data));
+    for (size_t at = 0; at + width <= length; at += width) {
+        unsigned long code = 0;
+        for (size_t i = 0; i < width; ++i) code = (code << 8) | octets[at + i];
+        if (IsControl(code) || octets[at + width - 1] == 0) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 extern "C" {
@@ -208,6 +235,7 @@ int GetNameAVA(const unsigned char** type, unsigned int* typeLen, int* valueTag,
     const X509_NAME_ENTRY* entry = X509_NAME_get_entry(object->name, static_cast<int>(index));
     const ASN1_OBJECT* attribute = X509_NAME_ENTRY_get_object(entry);
     const ASN1_STRING* data = X509_NAME_ENTRY_get_data(entry);
+    if (HoldsControlCharacter(data)) return KM_ERROR_DATA;
     const int length = OBJ_length(attribute);
     *type = OBJ_get0_data(attribute);
     *typeLen = length > 0 ? static_cast<unsigned int>(length) : 0;

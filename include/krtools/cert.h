@@ -112,6 +112,11 @@ public:
     // the first two street addresses in ascending byte order; BMPString
     // values are reduced to the low octet of each 16-bit unit. Throws
     // "GetNameAVACount" or "GetNameAVA"; what was read so far stays.
+    // Hostile names: a value holding a control character (NUL included, or
+    // a BMPString character whose low octet is NUL) is refused by the toolkit,
+    // "GetNameAVA" with KM_ERROR_DATA, so a name such as CN=good.example,
+    // NUL, evil.example never gives a long name or common name cut at the NUL
+    // with the attributes after it missing; such a name has no long name.
     void ParseDistinguishedName();
     // The same as SetNameObject(name).
     void ParseDistinguishedName(unsigned char* name);
@@ -184,7 +189,8 @@ public:
     int GetModulusSize();
     // MD5 of the issuer name's DER followed by the serial number's content
     // octets. Needs Fields(). Returns `digest`. Throws what
-    // TIPEM_NAME_OBJ::SetNameObject throws.
+    // TIPEM_NAME_OBJ::SetNameObject throws (also for a name it refuses for a
+    // control character in a value; the same for GetSubjectNameHash).
     unsigned char* GetIssuerSerialHash();
     // MD5 of the subject name's DER. Needs Fields(). Returns `digest`.
     unsigned char* GetSubjectNameHash();
