@@ -84,14 +84,18 @@ void KR_ASN1_STRUCTURE::Print() {
     PrintElementLevel(root, 0);
 }
 
+namespace {
+
 // Pre-order walk over the links: after an element comes its first child;
 // at the end of a chain the walk climbs through |parent| to the next
 // sibling of an enclosing element, never above the chain it started on.
-void KR_ASN1_STRUCTURE::PrintElementLevel(KR_ASN1_ELEMENT* element, int level) {
+// Calls visit(element, level) for each, level growing by 2 per nesting.
+template <typename Visit>
+void WalkPreOrder(KR_ASN1_ELEMENT* element, int level, Visit visit) {
     const int topLevel = level;
     KR_ASN1_ELEMENT* current = element;
     while (current != nullptr) {
-        PrintElement(current, level);
+        visit(current, level);
         if (current->child != nullptr) {
             current = current->child;
             level += 2;
@@ -105,12 +109,14 @@ void KR_ASN1_STRUCTURE::PrintElementLevel(KR_ASN1_ELEMENT* element, int level) {
     }
 }
 
-void KR_ASN1_STRUCTURE::PrintElement(KR_ASN1_ELEMENT* element, int level) {
+// Header, |indent| blanks, |marker|, description; then the hexadecimal
+// slices of a primitive element indented by 16 + indent + 2 blanks.
+void PrintLines(KR_ASN1_ELEMENT* element, int indent, const std::string& marker) {
     std::printf("%02X %04X%s", static_cast<unsigned>(element->id),
                 static_cast<unsigned>(element->length),
                 element->indefinite ? " (ind) | " : "       | ");
-    PrintBlanks(level);
-    std::printf("%s\n", Description(element).c_str());
+    PrintBlanks(indent);
+    std::printf("%s%s\n", marker.c_str(), Description(element).c_str());
 
     if (element->constructed || element->content == nullptr || element->length == 0) return;
     element->Hex2Char();
@@ -118,10 +124,35 @@ void KR_ASN1_STRUCTURE::PrintElement(KR_ASN1_ELEMENT* element, int level) {
     const char* slice = hex.c_str();
     for (size_t left = hex.size(); left > 0;) {
         PrintBlanks(kHeaderWidth);
-        PrintBlanks(level + 2);
+        PrintBlanks(indent + 2);
         std::printf("%.*s\n", kHexSliceWidth, slice);
         const size_t step = left < kHexSliceWidth ? left : kHexSliceWidth;
         slice += step;
         left -= step;
     }
+}
+
+}  // namespace
+
+void KR_ASN1_STRUCTURE::PrintElementLevel(KR_ASN1_ELEMENT* element, int level) {
+    WalkPreOrder(element, level, [this](KR_ASN1_ELEMENT* e, int at) { PrintElement(e, at); });
+}
+
+void KR_ASN1_STRUCTURE::PrintElement(KR_ASN1_ELEMENT* element, int level) {
+    PrintLines(element, level, std::string());
+}
+
+void KR_ASN1_STRUCTURE::PrintDepthCapped(int maxDepth) {
+    if (root == nullptr) {
+        std::printf("Empty ASN1 structure\n");
+        return;
+    }
+    const int maxIndent = 2 * (maxDepth > 0 ? maxDepth : 0);
+    WalkPreOrder(root, 0, [maxIndent](KR_ASN1_ELEMENT* e, int level) {
+        if (level <= maxIndent) {
+            PrintLines(e, level, std::string());
+        } else {
+            PrintLines(e, maxIndent, "[depth " + std::to_string(level / 2) + "] ");
+        }
+    });
 }

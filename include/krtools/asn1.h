@@ -165,6 +165,12 @@ public:
     // indented by 16 + level + 2 blanks. The indentation makes the output of
     // a tree nested N levels deep grow with N squared.
     void Print();
+    // Print with the indentation capped: elements nested deeper than
+    // |maxDepth| levels are indented as at |maxDepth| (2 * maxDepth blanks)
+    // and their description starts with "[depth N] ", N their nesting depth
+    // (the root is depth 0), so the output grows linearly with the input.
+    // Elements at |maxDepth| or less print exactly as Print prints them.
+    void PrintDepthCapped(int maxDepth);
     // Prints |element| and its following siblings at indentation |level|,
     // each followed by its descendants at |level| + 2 and deeper (pre-order).
     // |element| must be non-null.

@@ -350,3 +350,34 @@ TEST(Asn1Depth, MillionSiblingsDecodePrintAndRelease) {
 }
 
 }  // namespace
+
+// The capped dump: identical to Print down to the cap, then every deeper line
+// indented as at the cap and marked with its depth, so 20,000 levels print
+// in a size linear in the depth.
+TEST(Asn1Depth, CappedDumpMatchesPrintToTheCapThenStaysLinear) {
+    KR_ASN1_STRUCTURE shallow;
+    ASSERT_EQ(DecodeInto(shallow, Nest(100, true)), "");
+    std::istringstream full(Dump(shallow));
+    std::istringstream capped(testutil::CaptureStdout([&] { shallow.PrintDepthCapped(64); }));
+    std::string fullLine, cappedLine;
+    for (int depth = 0; std::getline(full, fullLine); ++depth) {
+        ASSERT_TRUE(std::getline(capped, cappedLine));
+        if (depth <= 64) {
+            EXPECT_EQ(cappedLine, fullLine) << depth;
+        } else {
+            EXPECT_EQ(cappedLine, fullLine.substr(0, 16) + std::string(128, ' ') + "[depth " +
+                                      std::to_string(depth) + "] " +
+                                      fullLine.substr(16 + 2 * static_cast<size_t>(depth)))
+                << depth;
+        }
+    }
+    EXPECT_FALSE(std::getline(capped, cappedLine));
+
+    KR_ASN1_STRUCTURE deep;
+    ASSERT_EQ(DecodeInto(deep, Nest(20000, false)), "");
+    const std::string dump = testutil::CaptureStdout([&] { deep.PrintDepthCapped(64); });
+    EXPECT_EQ(std::count(dump.begin(), dump.end(), '\n'), 20001);
+    EXPECT_LT(dump.size(), 20001u * (16 + 128 + 24));
+    EXPECT_EQ(dump.substr(dump.rfind('\n', dump.size() - 2) + 1),
+              "05 0000       | " + std::string(128, ' ') + "[depth 20000] NULL\n");
+}

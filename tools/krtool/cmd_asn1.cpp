@@ -30,7 +30,7 @@ void Dump(std::string der) {
     KR_ASN1_STRUCTURE structure(reinterpret_cast<unsigned char*>(der.data()),
                                 static_cast<int>(der.size()));
     structure.Decode();
-    structure.Print();
+    structure.PrintDepthCapped(64);
 }
 
 std::string Base64Decode(const std::string& text) {
