@@ -59,8 +59,8 @@ function(kr_add_libraries)
 
   add_library(krtools_shared SHARED ${objects})
   add_library(krtools_static STATIC ${objects})
-  target_link_libraries(krtools_shared PUBLIC krmepit_shared OpenSSL::Crypto)
-  target_link_libraries(krtools_static PUBLIC krmepit_static OpenSSL::Crypto)
+  target_link_libraries(krtools_shared PUBLIC krmepit_shared OpenSSL::Crypto OpenSSL::SSL)
+  target_link_libraries(krtools_static PUBLIC krmepit_static OpenSSL::Crypto OpenSSL::SSL)
   foreach(t krtools_shared krtools_static)
     set_target_properties(${t} PROPERTIES OUTPUT_NAME krtools
       VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})

@@ -5,6 +5,7 @@
 
 #include "krtools/file.h"
 #include "krtools/mailer.h"
+#include "mail/mail_socket.h"
 #include "platform/platform.h"
 
 namespace {
@@ -12,25 +13,7 @@ namespace {
 constexpr int kDefaultPort = 25;
 constexpr size_t kReplyBufferSize = 4096;
 
-// Throws the failing call's name with the system error code and text.
-[[noreturn]] void ThrowSystemError(const char* call, int code) {
-    KRException error(code, call);
-    error.FormatSystemErrorMsg();
-    throw error;
-}
-
-// A failed name look-up carries the resolver's code and text in place of
-// the system text.
-[[noreturn]] void ThrowResolverError(int code, const std::string& resolverText) {
-    KRException error(code, "gethostbyname\n");
-    char line[32];
-    std::snprintf(line, sizeof line, "Windows rc: 0x%08X\n", static_cast<uint32_t>(code));
-    error.text += '\n';
-    error.text += line;
-    error.text += resolverText;
-    error.text += '\n';
-    throw error;
-}
+using krmail::ThrowSystemError;
 
 void RejectLineBreak(const char* value, const char* what) {
     if (std::strpbrk(value, "\r\n") != nullptr) {
@@ -78,18 +61,7 @@ void EMailer::Connect() {
     if (sock != krplatform::kInvalidSocket) {
         throw KRException(-1, "Connect\n", "Socket not disconnected");
     }
-    uint32_t address = 0;
-    std::string resolverText;
-    int rc = krplatform::ResolveIPv4(server.c_str(), &address, &resolverText);
-    if (rc != 0) ThrowResolverError(rc, resolverText);
-
-    rc = krplatform::OpenTcpSocket(&sock);
-    if (rc != 0) ThrowSystemError("socket\n", rc);
-    int port = krplatform::LookupServicePort(service.c_str());
-    if (port == 0) port = kDefaultPort;
-    rc = krplatform::SetSocketTimeouts(sock, timeoutSeconds_);
-    if (rc == 0) rc = krplatform::ConnectSocket(sock, address, port);
-    if (rc != 0) ThrowSystemError("connect\n", rc);
+    krmail::ConnectSocket(server, service, timeoutSeconds_, kDefaultPort, &sock);
 }
 
 void EMailer::Disconnect() {

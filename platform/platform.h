@@ -114,6 +114,9 @@ int ConnectSocket(SocketHandle handle, uint32_t address, int port);
 long SocketSend(SocketHandle handle, const void* data, size_t length);
 long SocketReceive(SocketHandle handle, void* buffer, size_t length);
 int CloseSocket(SocketHandle handle);
+// Waits at most `milliseconds` for input (or end of stream) on the socket:
+// 0 when there is some, ETIMEDOUT when none came, or the system error code.
+int WaitForSocketInput(SocketHandle handle, int milliseconds);
 
 }  // namespace krplatform
 

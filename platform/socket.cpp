@@ -2,6 +2,7 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -82,5 +83,15 @@ long SocketReceive(SocketHandle handle, void* buffer, size_t length) {
 }
 
 int CloseSocket(SocketHandle handle) { return close(handle) == 0 ? 0 : errno; }
+
+int WaitForSocketInput(SocketHandle handle, int milliseconds) {
+    struct pollfd entry;
+    entry.fd = handle;
+    entry.events = POLLIN;
+    entry.revents = 0;
+    int rc = poll(&entry, 1, milliseconds);
+    if (rc < 0) return errno;
+    return rc == 0 ? ETIMEDOUT : 0;
+}
 
 }  // namespace krplatform

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "krtools/mailer.h"
+#include "peer.h"
 #include "testutil.h"
 
 static int gRecordSocket = -1;
@@ -20,32 +21,6 @@ extern "C" ssize_t send(int fd, const void* data, size_t length, int flags) {
 }
 
 namespace {
-
-// tests/mail/smtp_peer.py in a fresh folder; `port` is empty if it fails to start.
-class Peer {
-    testutil::TempDir dir_;
-    std::string pid_;
-
-public:
-    explicit Peer(const std::string& arguments)
-        : pid_(testutil::Run("/usr/bin/python3 " KRTOOLS_SOURCE_DIR "/tests/mail/smtp_peer.py " +
-                             dir_.path() + " " + arguments + " >/dev/null 2>&1 & printf %s $!")
-                   .output),
-          port(Wait("port")) {}
-    // The scripted relay: command `step` gets `reply`, "" closes.
-    explicit Peer(int step = -1, const std::string& reply = "-", int messages = 1, int port = 0)
-        : Peer(std::to_string(port) + " " + std::to_string(step) + " " +
-               testutil::ShellQuote(reply) + " " + std::to_string(messages)) {}
-    ~Peer() { testutil::Run("grep -qs smtp_peer /proc/" + pid_ + "/cmdline && kill " + pid_); }
-    // The peer's file `name` once it appears; empty after 10 s without it.
-    std::string Wait(const std::string& name) const {
-        std::string file = testutil::ShellQuote(dir_.File(name));
-        return testutil::Run("for i in $(seq 1000); do [ -e " + file +
-                             " ] && break; sleep 0.01; done; cat " + file + " 2>/dev/null")
-            .output;
-    }
-    const std::string port;
-};
 
 const std::string kCommands[] = {"HELO client.example\r\n",
                                  "MAIL FROM:<a@example.org>\r\n",
@@ -195,7 +170,7 @@ TEST(EMailerWithRealServer, TextFileAndToolMessagesArriveIntact) {
     mailer.Disconnect();
     EXPECT_EQ(sink.Wait("2"), head + "File\r\n" + body + "\r\n");
     testutil::WriteFile(dir.File("typed"), "first\n.\n.hidden line\nlast\n");
-    std::string tool = std::string(KRTOOL_PATH) + " mail --server 127.0.0.1 --service " +
+    std::string tool = std::string(KRTOOL_PATH) + " mail --exact --server 127.0.0.1 --service " +
                        sink.port + " --from a@example.org --to b@example.org --subject 'By tool'";
     EXPECT_EQ(testutil::Run(tool + " --helo h " + dir.File("typed")).status, 0);
     EXPECT_EQ(sink.Wait("3"), head + "By tool\r\nfirst\r\n.\r\n.hidden line\r\nlast\r\n\r\n");
