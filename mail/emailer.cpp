@@ -13,7 +13,25 @@ namespace {
 constexpr int kDefaultPort = 25;
 constexpr size_t kReplyBufferSize = 4096;
 
-using krmail::ThrowSystemError;
+// Throws the failing call's name with the system error code and text.
+[[noreturn]] void ThrowSystemError(const char* call, int code) {
+    KRException error(code, call);
+    error.FormatSystemErrorMsg();
+    throw error;
+}
+
+// A failed name look-up carries the resolver's code and text in place of
+// the system text.
+[[noreturn]] void ThrowResolverError(int code, const std::string& resolverText) {
+    KRException error(code, "gethostbyname\n");
+    char line[32];
+    std::snprintf(line, sizeof line, "Windows rc: 0x%08X\n", static_cast<uint32_t>(code));
+    error.text += '\n';
+    error.text += line;
+    error.text += resolverText;
+    error.text += '\n';
+    throw error;
+}
 
 void RejectLineBreak(const char* value, const char* what) {
     if (std::strpbrk(value, "\r\n") != nullptr) {
@@ -61,7 +79,13 @@ void EMailer::Connect() {
     if (sock != krplatform::kInvalidSocket) {
         throw KRException(-1, "Connect\n", "Socket not disconnected");
     }
-    krmail::ConnectSocket(server, service, timeoutSeconds_, kDefaultPort, &sock);
+    krmail::ConnectFailure failure;
+    if (krmail::OpenConnection(server, service, timeoutSeconds_, kDefaultPort, &sock, &failure)) {
+        return;
+    }
+    if (failure.call == std::string("gethostbyname"))
+        ThrowResolverError(failure.code, failure.reason);
+    ThrowSystemError((std::string(failure.call) + "\n").c_str(), failure.code);
 }
 
 void EMailer::Disconnect() {

@@ -6,18 +6,24 @@
 
 namespace krmail {
 
-// Throws KRException(code, call) completed with the system's text.
-[[noreturn]] void ThrowSystemError(const char* call, int code);
+// Why OpenConnection failed: the call ("gethostbyname", "socket",
+// "connect"), its code (the resolver's for gethostbyname, else errno) and
+// the matching text.
+struct ConnectFailure {
+    const char* call = "";
+    int code = 0;
+    std::string reason;
+};
 
 // Resolves `server`, opens a TCP socket into *sock (stored at once, so a
 // socket whose connect fails stays there for the caller to close), sets the
 // send and receive time-outs and connects to the service's port, or to
-// `defaultPort` when the service is unknown. Failures throw
-// "gethostbyname\n", "socket\n" or "connect\n" with the system's code.
-void ConnectSocket(const std::string& server, const std::string& service, int timeoutSeconds,
-                   int defaultPort, int* sock);
+// `defaultPort` when the service is unknown. False with *failure filled
+// when a step fails.
+bool OpenConnection(const std::string& server, const std::string& service, int timeoutSeconds,
+                    int defaultPort, int* sock, ConnectFailure* failure);
 
-// The port that ConnectSocket would use.
+// The port that OpenConnection uses.
 int ServicePort(const std::string& service, int defaultPort);
 
 }  // namespace krmail

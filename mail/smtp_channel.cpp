@@ -12,6 +12,7 @@ namespace krmail {
 
 namespace {
 
+// The system's text for `code`, without its line feed.
 std::string SystemText(int code) {
     std::string text = krplatform::SystemErrorText(code);
     if (!text.empty() && text.back() == '\n') text.pop_back();
@@ -27,15 +28,10 @@ SmtpChannel::~SmtpChannel() { Close(); }
 
 void SmtpChannel::Open(const std::string& server, const std::string& service, int defaultPort) {
     Close();
-    try {
-        ConnectSocket(server, service, timeoutSeconds_, defaultPort, &sock_);
-    } catch (const KRException& error) {
-        std::string call = error.text.substr(0, error.text.find('\n'));
-        std::string reason = error.text.substr(call.size());
-        while (!reason.empty() && reason.back() == '\n') reason.pop_back();
-        reason = reason.substr(reason.rfind('\n') + 1);
+    ConnectFailure failure;
+    if (!OpenConnection(server, service, timeoutSeconds_, defaultPort, &sock_, &failure)) {
         step_ = "connect to " + server + " port " + service;
-        Fail(call + " failed: " + reason, error.rc);
+        Fail(std::string(failure.call) + " failed: " + failure.reason, failure.code);
     }
 }
 
@@ -52,10 +48,11 @@ void SmtpChannel::StartTls(const krtls::Verification& verification) {
 
 void SmtpChannel::Send(const std::string& bytes, const std::string& step) {
     step_ = step;
-    if (tls_) {
+    if (!tls_) return SendAll(bytes.data(), bytes.size());
+    try {
         tls_->Write(bytes.data(), bytes.size());
-    } else {
-        SendAll(bytes.data(), bytes.size());
+    } catch (const KRException& error) {
+        RethrowTlsFailure(error);
     }
 }
 
@@ -77,7 +74,7 @@ SmtpReply SmtpChannel::ReadReply(const std::string& step) {
                 break;
         }
         char piece[4096];
-        size_t count = tls_ ? tls_->Read(piece, sizeof piece) : Receive(piece, sizeof piece);
+        size_t count = tls_ ? ReadTls(piece, sizeof piece) : Receive(piece, sizeof piece);
         if (count == 0) {
             Fail(pending_.empty() ? "the server closed the connection without a reply"
                                   : "the server closed the connection within a reply \"" +
@@ -140,6 +137,22 @@ size_t SmtpChannel::Receive(char* buffer, size_t capacity) {
             Fail("receive failed: " + SystemText(code), code);
         }
     }
+}
+
+size_t SmtpChannel::ReadTls(char* buffer, size_t capacity) {
+    try {
+        return tls_->Read(buffer, capacity);
+    } catch (const KRException& error) {
+        RethrowTlsFailure(error);
+    }
+}
+
+void SmtpChannel::RethrowTlsFailure(const KRException& error) const {
+    // The transport's own failures already name the step.
+    if (error.text.rfind("TLS ", 0) != 0) throw error;
+    std::string text = error.text;
+    text.replace(text.find('\n'), 1, ": ");
+    Fail(text);
 }
 
 int SmtpChannel::RemainingMilliseconds() {

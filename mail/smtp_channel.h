@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "krtools/exception.h"
 #include "mail/smtp_reply.h"
 #include "tls/tls_client.h"
 
@@ -42,6 +43,11 @@ public:
 private:
     void SendAll(const char* data, size_t length) override;
     size_t Receive(char* buffer, size_t capacity) override;
+    // A TLS read, its failures named by the step.
+    size_t ReadTls(char* buffer, size_t capacity);
+    // Throws `error` again, or, when it is the TLS layer's own ("TLS read"
+    // or "TLS write"), as a failure of the step.
+    [[noreturn]] void RethrowTlsFailure(const KRException& error) const;
     // Milliseconds left before the current deadline; -1 without a limit.
     int RemainingMilliseconds();
     [[noreturn]] void Fail(const std::string& what, int rc = -1) const;

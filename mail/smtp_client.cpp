@@ -110,10 +110,7 @@ private:
             extensions_ = Extensions(reply);
             return;
         }
-        if (reply.code != 500 && reply.code != 502 && reply.code != 504 && reply.code != 550 &&
-            reply.code != 501) {
-            Expect("EHLO", reply, {250});
-        }
+        Expect("EHLO", reply, {500, 501, 502, 504, 550});  // EHLO unknown or refused
         extensions_ = Extensions();
         Command("HELO " + settings_.heloName, "HELO", {250});
     }

@@ -99,6 +99,7 @@ std::string ToHeader(const std::vector<std::string>& to) {
 
 // The body with CRLF line ends, dot-stuffed, ending with CRLF.
 std::string BodyText(const std::string& body) {
+    if (body.find('\0') != std::string::npos) Refuse("message: the body holds a NUL byte");
     std::string text = SmtpCanonicalBody(body);
     if (!text.empty() && text.compare(text.size() - 2, 2, "\r\n") != 0) text += "\r\n";
     size_t line = 1;

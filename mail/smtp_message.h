@@ -28,8 +28,8 @@ bool HasEightBitBytes(const std::string& body);
 
 // The DATA content: headers, blank line, the canonical dot-stuffed body,
 // ending with CRLF "." CRLF. `date` is seconds since 1970 (UTC). Throws
-// KRException when the subject has a line break or a body line is over
-// 998 bytes.
+// KRException when the subject has a line break, the body a NUL byte or a
+// line over 998 bytes.
 std::string ComposeMessage(const KRMailMessage& message, int64_t date,
                            const std::string& messageId);
 

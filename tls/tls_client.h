@@ -42,10 +42,12 @@ public:
     ClientSession(const ClientSession&) = delete;
     ClientSession& operator=(const ClientSession&) = delete;
 
-    // Encrypts and sends all `length` bytes.
+    // Encrypts and sends all `length` bytes; KRException(-1, "TLS write",
+    // <reason>) when OpenSSL fails.
     void Write(const char* data, size_t length);
     // Receives between 1 and `capacity` bytes of plain text; 0 when the
-    // peer ended the session or closed the connection.
+    // peer ended the session or closed the connection. KRException(-1,
+    // "TLS read", <reason>) when the records are bad.
     size_t Read(char* buffer, size_t capacity);
     // Sends the closing alert; failures are ignored.
     void Close() noexcept;

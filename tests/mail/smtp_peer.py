@@ -15,8 +15,9 @@
 # DIR/port.i serving RUNS connections one after another, each with the
 # steps: ">TEXT" sends TEXT (Python escapes), "~TEXT" sends it a byte at a
 # time 2 ms apart, "~~TEXT" 300 ms apart, "<" reads a command line, "<data"
-# reads up to the end-of-data line, "sleep=SECONDS", "close", and "reset"
-# (closes with a TCP reset). Afterwards it waits for the client to close.
+# reads up to the end-of-data line, "sleep=SECONDS", "close", "shutdown"
+# (closes the sending side, reading on) and "reset" (closes with a TCP
+# reset). Afterwards it waits for the client to close.
 # DIR/transcript.i.N of run N has a line per exchange, "S: " what it sent,
 # "C: " what it read, "C(early): " what the client sent before a send of
 # ours, each with Python's escapes.
@@ -134,6 +135,8 @@ def run_script(peer, steps, transcript):
             time.sleep(float(step[6:]))
         elif step == "close":
             return
+        elif step == "shutdown":  # closes the sending side only
+            peer.shutdown(socket.SHUT_WR)
         elif step == "reset":
             peer.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
             return

@@ -80,10 +80,11 @@ KRSmtpTls TlsMode(const std::string& text) {
 // The first line of the password file, or the environment's password.
 std::string Password(const krtool::Args& args) {
     if (args.Has("--password-file")) {
-        std::string text = krtool::ReadInput(args.Get("--password-file"));
-        if (text == "" || args.Get("--password-file") == "-") {
-            throw krtool::UsageError("--password-file needs a file holding the password");
+        std::string file = args.Get("--password-file");
+        if (file.empty() || file == "-") {
+            throw krtool::UsageError("--password-file needs a file, not standard input");
         }
+        std::string text = krtool::ReadInput(file);
         return text.substr(0, text.find_first_of("\r\n"));
     }
     const char* value = std::getenv(kPasswordVariable);
