@@ -252,6 +252,8 @@ TEST(KRSmtpClient, UnsafeValuesAreRefusedBeforeConnecting) {
     message = Simple();
     message.body = "short\n" + std::string(999, 'x');
     EXPECT_EQ(Outcome(settings, message), "message: body line 2 is longer than 998 bytes");
+    message.body = std::string("a\0b", 3);
+    EXPECT_EQ(Outcome(settings, message), "message: the body holds a NUL byte");
     settings.heloName = "evil\r\nMAIL";
     EXPECT_EQ(Outcome(settings, Simple()).substr(0, 22), "EHLO: the client name ");
     testutil::CommandResult tool =
