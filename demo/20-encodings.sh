@@ -4,8 +4,10 @@ set -euo pipefail
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-echo "\$ krtool base64 encodings-sample.txt    (76-column lines, CR LF shown as \\r)"
-"$KRTOOL" base64 encodings-sample.txt | sed 's/\r/\\r/g'
+echo "\$ krtool base64 encodings-sample.txt    (76-column lines, as coreutils' base64 writes them)"
+"$KRTOOL" base64 encodings-sample.txt
+echo "\$ krtool base64 --crlf encodings-sample.txt    (the library's form: CR LF shown as \\r)"
+"$KRTOOL" base64 --crlf encodings-sample.txt | sed 's/\r/\\r/g'
 echo
 echo
 echo "\$ krtool base64 encodings-sample.txt | krtool base64 -d | cmp - encodings-sample.txt"

@@ -10,7 +10,7 @@ echo "\$ krtool ini get settings.ini connection port"
 "$KRTOOL" ini get "$work/settings.ini" connection port
 echo "\$ krtool ini set settings.ini paths outbox /var/spool/outbox"
 "$KRTOOL" ini set "$work/settings.ini" paths outbox /var/spool/outbox
-echo "\$ cat settings.ini   # as written back"
+echo "\$ cat settings.ini   # only the changed line differs"
 cat "$work/settings.ini"
 echo "\$ krtool params paren --escapes config-params.txt"
 "$KRTOOL" params paren --escapes config-params.txt

@@ -61,11 +61,11 @@ std::vector<std::string> PemBlocks(const std::string& text) {
     return blocks;
 }
 
-int RunAsn1(const std::vector<std::string>& argv) {
-    krtool::Args args(argv, {}, {});
+const std::vector<krtool::Option> kOptions = {};
+
+int RunAsn1(const krtool::Args& args) {
     args.ExpectPositional(0, 1);
-    const std::string input =
-        krtool::ReadInput(args.Positional().empty() ? "-" : args.Positional()[0]);
+    const std::string input = krtool::ReadInput(args.InputAt(0));
     if (input.find(kBegin) == std::string::npos) {
         Dump(input);
         return 0;
@@ -76,4 +76,5 @@ int RunAsn1(const std::vector<std::string>& argv) {
 
 }  // namespace
 
-KRTOOL_COMMAND("asn1", "dump of the ASN.1 element tree of DER or PEM data", kUsage, RunAsn1);
+KRTOOL_COMMAND_TABLE("asn1", "dump of the ASN.1 element tree of DER or PEM data", kUsage, kOptions,
+                     RunAsn1);

@@ -83,14 +83,20 @@ std::string Describe(TIPEM_CERT_OBJ& cert) {
     return text + SubjectAltName(cert);
 }
 
-int RunCert(const std::vector<std::string>& argv) {
-    krtool::Args args(argv, {}, {"--pem", "--der"});
+const std::vector<krtool::Option> kOptions = {
+    {0, "pem", nullptr, "read every file as PEM"},
+    {0, "der", nullptr, "read every file as DER"},
+};
+
+int RunCert(const krtool::Args& args) {
     if (args.Has("--pem") && args.Has("--der")) {
         throw krtool::UsageError("--pem and --der exclude each other");
     }
-    args.ExpectPositional(1, 1000000);
+    args.ExpectPositional(0, 1000000);
+    std::vector<std::string> files = args.Positional();
+    if (files.empty()) files.push_back("-");
     bool first = true;
-    for (const std::string& file : args.Positional()) {
+    for (const std::string& file : files) {
         const std::string bytes = krtool::ReadInput(file);
         const bool pem = args.Has("--pem") || (!args.Has("--der") && LooksLikePem(bytes));
         TIPEM_CERT_LIST_OBJ list;
@@ -117,4 +123,5 @@ int RunCert(const std::vector<std::string>& argv) {
 
 }  // namespace
 
-KRTOOL_COMMAND("cert", "names, hashes and thumbprints of certificates", kUsage, RunCert);
+KRTOOL_COMMAND_TABLE("cert", "names, hashes and thumbprints of certificates", kUsage, kOptions,
+                     RunCert);

@@ -75,6 +75,14 @@ size_t PadLength(const unsigned char* block, int padMode) {
     return count;
 }
 
+const std::vector<krtool::Option> kOptions = {
+    {0, "key", "HEX", "the key in hexadecimal (des 8, 3des 24, rc2 1 to 24 bytes)"},
+    {0, "iv", "HEX16", "the initial vector, 16 hexadecimal digits"},
+    {0, "pad", "N", "padding 1, 2 or 3 (see above)"},
+    {0, "mark-high", nullptr, "with --pad 3: the last pad byte is the count OR 0xF0"},
+    {0, "rc2-bits", "N", "rc2 effective key bits, 1 to 1024 (default 8 per key byte)"},
+};
+
 Setup ParseSetup(const krtool::Args& args, EncryptContext& ctx) {
     const auto& pos = args.Positional();
     const std::string& algorithm = pos[0];
@@ -97,8 +105,7 @@ Setup ParseSetup(const krtool::Args& args, EncryptContext& ctx) {
         if (key.empty() || key.size() > sizeof ctx.key) {
             throw krtool::UsageError("rc2 needs a key of 1 to 24 bytes");
         }
-        const long bits = args.GetLong("--rc2-bits", static_cast<long>(8 * key.size()));
-        if (bits < 1 || bits > 1024) throw krtool::UsageError("--rc2-bits must be 1 to 1024");
+        const long bits = args.Number("rc2-bits", 1, 1024, static_cast<long>(8 * key.size()));
         ctx.rc2KeyLen = static_cast<uint32_t>(key.size());
         ctx.rc2EffectiveBits = static_cast<uint32_t>(bits);
         setup.mode = 'R';
@@ -108,9 +115,7 @@ Setup ParseSetup(const krtool::Args& args, EncryptContext& ctx) {
     if (algorithm != "rc2" && args.Has("--rc2-bits")) {
         throw krtool::UsageError("--rc2-bits applies to rc2 only");
     }
-    const long pad = args.GetLong("--pad", 0);
-    if (args.Has("--pad") && (pad < 1 || pad > 3))
-        throw krtool::UsageError("--pad must be 1, 2 or 3");
+    const long pad = args.Number("pad", 1, 3, 0);
     setup.pad = static_cast<int>(pad);
     setup.markHigh = args.Has("--mark-high");
     if (setup.decrypt) setup.mode = static_cast<char>(setup.mode - 'A' + 'a');
@@ -137,8 +142,7 @@ void Finish(EncryptContext& ctx, const Setup& setup, Output& output) {
     krtool::WriteOutput(tail.data(), kBlock - padLength);
 }
 
-int RunCipher(const std::vector<std::string>& argv) {
-    krtool::Args args(argv, {"--key", "--iv", "--pad", "--rc2-bits"}, {"--mark-high"});
+int RunCipher(const krtool::Args& args) {
     args.ExpectPositional(2, 3);
     EncryptContext ctx;
     std::memset(&ctx, 0, sizeof ctx);
@@ -146,22 +150,20 @@ int RunCipher(const std::vector<std::string>& argv) {
     EncryptInit(&ctx);
     Output output(setup.decrypt && (setup.pad == 2 || setup.pad == 3));
 
-    FILE* input = krtool::OpenInput(args.Positional().size() > 2 ? args.Positional()[2] : "-");
+    krtool::InputFile input(args.InputAt(2));
     std::vector<unsigned char> buffer(kChunk);
     size_t n;
-    while ((n = std::fread(buffer.data(), 1, buffer.size(), input)) > 0) {
+    while ((n = input.Read(buffer.data(), buffer.size())) > 0) {
         int len = static_cast<int>(n);
         EncryptUpdate(&ctx, buffer.data(), &len);
         if (ctx.blockReady) output.Write(ctx.lastBlock, kBlock);
         output.Write(buffer.data(), static_cast<size_t>(len));
     }
-    const bool failed = std::ferror(input) != 0;
-    krtool::CloseInput(input);
-    if (failed) throw krtool::InputError("cannot read the input");
     Finish(ctx, setup, output);
     return 0;
 }
 
 }  // namespace
 
-KRTOOL_COMMAND("cipher", "DES, triple-DES or RC2 CBC encryption and decryption", kUsage, RunCipher);
+KRTOOL_COMMAND_TABLE("cipher", "DES, triple-DES or RC2 CBC encryption and decryption", kUsage,
+                     kOptions, RunCipher);

@@ -19,22 +19,21 @@ const char kUsage[] =
 // Each AccumulateCRC call takes at most 65535 bytes.
 constexpr size_t kChunk = 32768;
 
-int RunCrc16(const std::vector<std::string>& argv) {
-    krtool::Args args(argv, {"--init"}, {});
-    args.ExpectPositional(0, 1);
-    const long init = args.GetLong("--init", 0);
-    if (init < 0 || init > 0xFFFF) throw krtool::UsageError("--init must be 0 to 0xFFFF");
+const std::vector<krtool::Option> kOptions = {
+    {0, "init", "VALUE", "start value 0 to 65535, decimal or hexadecimal with 0x (default 0)"},
+};
 
-    FILE* input = krtool::OpenInput(args.Positional().empty() ? "-" : args.Positional()[0]);
+int RunCrc16(const krtool::Args& args) {
+    args.ExpectPositional(0, 1);
+    const long init = args.Number("init", 0, 0xFFFF, 0, true);
+
+    krtool::InputFile input(args.InputAt(0));
     unsigned short crc = static_cast<unsigned short>(init);
     unsigned char buffer[kChunk];
     size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, input)) > 0) {
+    while ((n = input.Read(buffer, sizeof buffer)) > 0) {
         crc = AccumulateCRC(crc, buffer, static_cast<unsigned short>(n));
     }
-    const bool failed = std::ferror(input) != 0;
-    krtool::CloseInput(input);
-    if (failed) throw krtool::InputError("read error");
 
     char text[8];
     std::snprintf(text, sizeof text, "%04X\n", crc);
@@ -44,4 +43,5 @@ int RunCrc16(const std::vector<std::string>& argv) {
 
 }  // namespace
 
-KRTOOL_COMMAND("crc16", "CRC-16 (XMODEM or CCITT-FALSE start value) of a file", kUsage, RunCrc16);
+KRTOOL_COMMAND_TABLE("crc16", "CRC-16 (XMODEM or CCITT-FALSE start value) of a file", kUsage,
+                     kOptions, RunCrc16);

@@ -18,33 +18,43 @@ const char kUsage[] =
     "and e-mail address (IA5String) and prints its DER in hexadecimal, or\n"
     "writes the DER to FILE with --out. --long prints the long name instead.\n";
 
-struct Option {
-    const char* name;
+// Each name field with its option; the table of options follows it.
+struct Field {
+    krtool::Option option;
     TIPEM_NAME_AVA TIPEM_NAME_OBJ::*field;
 };
 
-const Option kOptions[] = {
-    {"--country", &TIPEM_NAME_OBJ::country},
-    {"--state", &TIPEM_NAME_OBJ::state},
-    {"--locality", &TIPEM_NAME_OBJ::locality},
-    {"--org", &TIPEM_NAME_OBJ::organization},
-    {"--org-unit", &TIPEM_NAME_OBJ::orgUnit},
-    {"--cn", &TIPEM_NAME_OBJ::commonName},
-    {"--title", &TIPEM_NAME_OBJ::title},
-    {"--street", &TIPEM_NAME_OBJ::streetAddress1},
-    {"--street2", &TIPEM_NAME_OBJ::streetAddress2},
-    {"--postal-code", &TIPEM_NAME_OBJ::postalCode},
-    {"--email", &TIPEM_NAME_OBJ::emailAddress},
+const Field kFields[] = {
+    {{0, "country", "C", "country"}, &TIPEM_NAME_OBJ::country},
+    {{0, "state", "S", "state or province"}, &TIPEM_NAME_OBJ::state},
+    {{0, "locality", "L", "locality"}, &TIPEM_NAME_OBJ::locality},
+    {{0, "org", "O", "organization"}, &TIPEM_NAME_OBJ::organization},
+    {{0, "org-unit", "U", "organizational unit"}, &TIPEM_NAME_OBJ::orgUnit},
+    {{0, "cn", "NAME", "common name"}, &TIPEM_NAME_OBJ::commonName},
+    {{0, "title", "T", "title"}, &TIPEM_NAME_OBJ::title},
+    {{0, "street", "S1", "first street address"}, &TIPEM_NAME_OBJ::streetAddress1},
+    {{0, "street2", "S2", "second street address"}, &TIPEM_NAME_OBJ::streetAddress2},
+    {{0, "postal-code", "P", "postal code"}, &TIPEM_NAME_OBJ::postalCode},
+    {{0, "email", "E", "e-mail address"}, &TIPEM_NAME_OBJ::emailAddress},
 };
 
-int RunDn(const std::vector<std::string>& argv) {
-    std::set<std::string> valueOptions{"--out"};
-    for (const Option& option : kOptions) valueOptions.insert(option.name);
-    krtool::Args args(argv, valueOptions, {"--long"});
+std::vector<krtool::Option> BuildOptions() {
+    std::vector<krtool::Option> options;
+    for (const Field& field : kFields) options.push_back(field.option);
+    options.push_back({0, "out", "FILE", "write the DER to FILE instead of hexadecimal"});
+    options.push_back({0, "long", nullptr, "print the long name instead of the DER"});
+    return options;
+}
+
+const std::vector<krtool::Option> kOptions = BuildOptions();
+
+int RunDn(const krtool::Args& args) {
     args.ExpectPositional(0, 0);
     TIPEM_NAME_OBJ name;
-    for (const Option& option : kOptions) {
-        if (args.Has(option.name)) name.*option.field = args.Get(option.name).c_str();
+    for (const Field& field : kFields) {
+        if (args.Has(field.option.longName)) {
+            name.*field.field = args.Get(field.option.longName).c_str();
+        }
     }
     if (args.Has("--long")) {
         char longName[512];
@@ -64,4 +74,4 @@ int RunDn(const std::vector<std::string>& argv) {
 
 }  // namespace
 
-KRTOOL_COMMAND("dn", "build a distinguished name and print its DER", kUsage, RunDn);
+KRTOOL_COMMAND_TABLE("dn", "build a distinguished name and print its DER", kUsage, kOptions, RunDn);

@@ -19,15 +19,15 @@ const char kUsage[] =
 // Inputs are limited so that every output length fits the int result.
 constexpr size_t kLargestInput = INT_MAX / 8 * 7;
 
-int RunEdc(const std::vector<std::string>& argv) {
-    krtool::Args args(argv, {}, {});
+const std::vector<krtool::Option> kOptions = {};
+
+int RunEdc(const krtool::Args& args) {
     args.ExpectPositional(1, 2);
     const std::string& mode = args.Positional()[0];
     if (mode != "encode" && mode != "decode") {
         throw krtool::UsageError("mode must be encode or decode, not '" + mode + "'");
     }
-    const std::string input =
-        krtool::ReadInput(args.Positional().size() > 1 ? args.Positional()[1] : std::string("-"));
+    const std::string input = krtool::ReadInput(args.InputAt(1));
     if (input.size() > kLargestInput) throw krtool::InputError("input too large");
 
     const auto* in = reinterpret_cast<const unsigned char*>(input.data());
@@ -48,5 +48,5 @@ int RunEdc(const std::vector<std::string>& argv) {
 
 }  // namespace
 
-KRTOOL_COMMAND("edc", "byte stuffing that sets bit 0x40 in every byte, and its reverse", kUsage,
-               RunEdc);
+KRTOOL_COMMAND_TABLE("edc", "byte stuffing that sets bit 0x40 in every byte, and its reverse",
+                     kUsage, kOptions, RunEdc);

@@ -19,27 +19,27 @@ const char kUsage[] =
     "error. The input is read in pieces of 64 KiB, so any size is handled in\n"
     "bounded memory.\n";
 
-int RunHex(const std::vector<std::string>& argv) {
-    krtool::Args args(argv, {}, {"-d"});
+const std::vector<krtool::Option> kOptions = {
+    {'d', "decode", nullptr, "decode hexadecimal text instead of encoding"},
+};
+
+int RunHex(const krtool::Args& args) {
     args.ExpectPositional(0, 1);
-    const bool decode = args.Has("-d");
+    const bool decode = args.Has("decode");
 
     FilterContext context;
     FilterInit(&context, KR_FILTER_FORMAT_HEX);
-    FILE* input = krtool::OpenInput(args.Positional().empty() ? "-" : args.Positional()[0]);
+    krtool::InputFile input(args.InputAt(0));
     std::vector<unsigned char> piece(65536);
     std::vector<unsigned char> out(2 * piece.size());
     size_t n;
-    while ((n = std::fread(piece.data(), 1, piece.size(), input)) > 0) {
+    while ((n = input.Read(piece.data(), piece.size())) > 0) {
         int written = decode ? UnfilterData(reinterpret_cast<const char*>(piece.data()), out.data(),
                                             int(n), &context)
                              : FilterData(piece.data(), reinterpret_cast<char*>(out.data()), int(n),
                                           &context);
         krtool::WriteOutput(out.data(), size_t(written));
     }
-    const bool readFailed = std::ferror(input) != 0;
-    krtool::CloseInput(input);
-    if (readFailed) throw krtool::InputError("cannot read the input");
     if (decode && context.bitCount != 0) {
         throw krtool::InputError("odd number of hexadecimal digits");
     }
@@ -48,4 +48,5 @@ int RunHex(const std::vector<std::string>& argv) {
 
 }  // namespace
 
-KRTOOL_COMMAND("hex", "upper-case hexadecimal encoding and decoding", kUsage, RunHex);
+KRTOOL_COMMAND_TABLE("hex", "upper-case hexadecimal encoding and decoding", kUsage, kOptions,
+                     RunHex);

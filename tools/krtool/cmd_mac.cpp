@@ -16,11 +16,15 @@ const char kUsage[] =
     "the last block of DES-CBC over the data padded with zero bytes to a\n"
     "multiple of 8. The IV defaults to eight zero bytes.\n";
 
-int RunMac(const std::vector<std::string>& argv) {
-    krtool::Args args(argv, {"--key", "--iv"}, {});
+const std::vector<krtool::Option> kOptions = {
+    {0, "key", "HEX16", "the DES key, 16 hexadecimal digits"},
+    {0, "iv", "HEX16", "the initial vector, 16 hexadecimal digits (default zeros)"},
+};
+
+int RunMac(const krtool::Args& args) {
     args.ExpectPositional(0, 1);
-    const std::string key = krtool::FromHex(args.Require("--key"), "--key");
-    const std::string iv = krtool::FromHex(args.Get("--iv", "0000000000000000"), "--iv");
+    const std::string key = krtool::FromHex(args.Require("key"), "--key");
+    const std::string iv = krtool::FromHex(args.Get("iv", "0000000000000000"), "--iv");
     if (key.size() != 8) throw krtool::UsageError("--key needs 8 bytes (16 hex digits)");
     if (iv.size() != 8) throw krtool::UsageError("--iv needs 8 bytes (16 hex digits)");
 
@@ -30,15 +34,12 @@ int RunMac(const std::vector<std::string>& argv) {
     std::memcpy(ctx.iv, iv.data(), 8);
     DESAuthInit(&ctx);
 
-    FILE* input = krtool::OpenInput(args.Positional().empty() ? "-" : args.Positional()[0]);
+    krtool::InputFile input(args.InputAt(0));
     std::vector<unsigned char> buffer(65536);
     size_t n;
-    while ((n = std::fread(buffer.data(), 1, buffer.size(), input)) > 0) {
+    while ((n = input.Read(buffer.data(), buffer.size())) > 0) {
         DESAuthUpdate(&ctx, buffer.data(), static_cast<int>(n));
     }
-    const bool failed = std::ferror(input) != 0;
-    krtool::CloseInput(input);
-    if (failed) throw krtool::InputError("cannot read the input");
     DESAuthFinal(&ctx);
     if (ctx.status != 0) throw krtool::InputError("the DES MAC was refused");
     krtool::WriteOutput(krtool::ToHex(ctx.chain, 8, false) + "\n");
@@ -47,4 +48,4 @@ int RunMac(const std::vector<std::string>& argv) {
 
 }  // namespace
 
-KRTOOL_COMMAND("mac", "DES CBC-MAC of a file", kUsage, RunMac);
+KRTOOL_COMMAND_TABLE("mac", "DES CBC-MAC of a file", kUsage, kOptions, RunMac);

@@ -8,8 +8,8 @@
 namespace {
 
 const char kUsage[] =
-    "usage: krtool params paren|equal [--escapes] FILE\n"
-    "Reads FILE as parameter records, keyword(value) pairs (paren) or\n"
+    "usage: krtool params paren|equal [--escapes] [FILE|-]\n"
+    "Reads FILE (default standard input) as parameter records, keyword(value) pairs (paren) or\n"
     "keyword=value pairs (equal), records closed by \";\". Prints one line per\n"
     "pair:\n"
     "  RECORD LINE:COLUMN KEYWORD=VALUE\n"
@@ -26,9 +26,12 @@ void PrintRecord(const ParseObj& parser, int record) {
     }
 }
 
-int RunParams(const std::vector<std::string>& argv) {
-    krtool::Args args(argv, {}, {"--escapes"});
-    args.ExpectPositional(2, 2);
+const std::vector<krtool::Option> kOptions = {
+    {0, "escapes", nullptr, "paren only: a backslash quotes the next character in values"},
+};
+
+int RunParams(const krtool::Args& args) {
+    args.ExpectPositional(1, 2);
     const std::string& style = args.Positional()[0];
     if (style != "paren" && style != "equal") {
         throw krtool::UsageError("style must be paren or equal");
@@ -38,7 +41,11 @@ int RunParams(const std::vector<std::string>& argv) {
     if (escapes && !paren) throw krtool::UsageError("--escapes applies to paren only");
 
     ParseObj parser;
-    if (parser.Init(args.Positional()[1].c_str()) != 0) throw krtool::InputError(parser.errorText);
+    const std::string path = args.InputAt(1);
+    if (path != "-") krtool::InputFile probe(path);  // a plain message when it cannot be read
+    if (parser.Init(path == "-" ? "/dev/stdin" : path.c_str()) != 0) {
+        throw krtool::InputError("cannot read " + krtool::InputName(path), parser.errorText);
+    }
     for (int record = 1;; ++record) {
         const int result = paren ? parser.ParseParenStyle(escapes) : parser.ParseEqualStyle();
         PrintRecord(parser, record);
@@ -49,4 +56,5 @@ int RunParams(const std::vector<std::string>& argv) {
 
 }  // namespace
 
-KRTOOL_COMMAND("params", "read parameter files record by record", kUsage, RunParams);
+KRTOOL_COMMAND_TABLE("params", "read parameter files record by record", kUsage, kOptions,
+                     RunParams);

@@ -16,14 +16,15 @@ const char kUsage[] =
 
 constexpr size_t kFieldBytes = 64;
 
-int RunPassphrase(const std::vector<std::string>& argv) {
-    krtool::Args args(argv, {}, {});
+const std::vector<krtool::Option> kOptions = {};
+
+int RunPassphrase(const krtool::Args& args) {
     args.ExpectPositional(1, 2);
     const std::string& direction = args.Positional()[0];
     if (direction != "encrypt" && direction != "decrypt") {
         throw krtool::UsageError("direction must be encrypt or decrypt, not '" + direction + "'");
     }
-    std::string data = krtool::ReadInput(args.Positional().size() > 1 ? args.Positional()[1] : "-");
+    std::string data = krtool::ReadInput(args.InputAt(1));
     if (data.size() % kFieldBytes != 0) {
         throw krtool::InputError("the input is not a whole number of 64-byte fields");
     }
@@ -41,4 +42,5 @@ int RunPassphrase(const std::vector<std::string>& argv) {
 
 }  // namespace
 
-KRTOOL_COMMAND("passphrase", "encrypt or decrypt 64-byte passphrase fields", kUsage, RunPassphrase);
+KRTOOL_COMMAND_TABLE("passphrase", "encrypt or decrypt 64-byte passphrase fields", kUsage, kOptions,
+                     RunPassphrase);

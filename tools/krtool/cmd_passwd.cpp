@@ -60,18 +60,20 @@ std::string Decrypt(const std::string& input, const unsigned char* key) {
     return std::string(text, length) + "\n";
 }
 
-int RunPasswd(const std::vector<std::string>& argv) {
-    krtool::Args args(argv, {"--key"}, {});
+const std::vector<krtool::Option> kOptions = {
+    {0, "key", "HEX16", "the DES key, 16 hexadecimal digits"},
+};
+
+int RunPasswd(const krtool::Args& args) {
     args.ExpectPositional(1, 2);
     const std::string& direction = args.Positional()[0];
     if (direction != "encrypt" && direction != "decrypt") {
         throw krtool::UsageError("direction must be encrypt or decrypt, not '" + direction + "'");
     }
-    const std::string key = krtool::FromHex(args.Require("--key"), "--key");
+    const std::string key = krtool::FromHex(args.Require("key"), "--key");
     if (key.size() != 8) throw krtool::UsageError("--key needs 8 bytes (16 hex digits)");
     const auto* keyBytes = reinterpret_cast<const unsigned char*>(key.data());
-    const std::string input =
-        krtool::ReadInput(args.Positional().size() > 1 ? args.Positional()[1] : "-");
+    const std::string input = krtool::ReadInput(args.InputAt(1));
     krtool::WriteOutput(direction == "encrypt" ? Encrypt(input, keyBytes)
                                                : Decrypt(input, keyBytes));
     return 0;
@@ -79,4 +81,5 @@ int RunPasswd(const std::vector<std::string>& argv) {
 
 }  // namespace
 
-KRTOOL_COMMAND("passwd", "stored-password fields to and from 64-character text", kUsage, RunPasswd);
+KRTOOL_COMMAND_TABLE("passwd", "stored-password fields to and from 64-character text", kUsage,
+                     kOptions, RunPasswd);

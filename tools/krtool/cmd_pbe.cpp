@@ -3,6 +3,8 @@
 #include <vector>
 
 #include "command.h"
+#include "krtools/bufenc.h"
+#include "krtools/exception.h"
 #include "krtools/pbe.h"
 
 namespace {
@@ -10,21 +12,34 @@ namespace {
 const char kUsage[] =
     "usage: krtool pbe encrypt|decrypt --password-file F [--iterations N] [FILE|-]\n"
     "\n"
-    "encrypt: encrypts FILE (default standard input, 1 to 65536 octets) under\n"
+    "encrypt: encrypts FILE (default standard input, 1 to 65495 octets) under\n"
     "the password with PKCS #5 v1.5 (MD5, DES-CBC) and prints the Base64 text\n"
     "of the DER data, followed by a line feed. N is the iteration count, 1 to\n"
     "65536 (default 1000). A PKCS #8 PrivateKeyInfo encrypted this way is an\n"
     "EncryptedPrivateKeyInfo.\n"
-    "decrypt: decrypts such Base64 text or binary DER data (MD5 or SHA-1 with\n"
-    "DES-CBC) and writes the plaintext octets.\n"
+    "decrypt: decrypts such Base64 text (line breaks allowed) or binary DER\n"
+    "data of at most 65536 octets (MD5 or SHA-1 with DES-CBC) and writes the\n"
+    "plaintext octets. Everything encrypt produces, decrypt takes back.\n"
     "\n"
     "The password is the first line of F, without its line end.\n";
+
+const std::vector<krtool::Option> kOptions = {
+    {0, "password-file", "F", "read the password from the first line of F"},
+    {0, "iterations", "N", "encrypt: iteration count, 1 to 65536 (default 1000)"},
+};
+
+// The longest DER data decrypt takes, and the longest message whose
+// encryption stays within it.
+constexpr size_t kLongestData = 65536;
+constexpr size_t kLongestMessage = 65495;
 
 std::string ReadPassword(const std::string& path) {
     std::string password = krtool::ReadInput(path);
     size_t end = password.find('\n');
     if (end != std::string::npos) password.erase(end);
     if (!password.empty() && password.back() == '\r') password.pop_back();
+    if (password.empty()) throw krtool::InputError("the password in '" + path + "' is empty");
+    if (password.size() > 65536) throw krtool::InputError("the password is over 65536 octets");
     return password;
 }
 
@@ -32,37 +47,67 @@ const unsigned char* Octets(const std::string& text) {
     return reinterpret_cast<const unsigned char*>(text.data());
 }
 
-int RunPbe(const std::vector<std::string>& argv) {
-    krtool::Args args(argv, {"--password-file", "--iterations"}, {});
+// Base64 text (it always begins with "M") decoded here, so that its length
+// is not held against the limit that applies to the DER data.
+std::string DerData(const std::string& input) {
+    if (input.empty() || input[0] != 'M') return input;
+    FilterContext context;
+    FilterInit(&context, KR_FILTER_FORMAT_BASE64);
+    std::string der(input.size() * 3 / 4 + 3, '\0');
+    const int written = UnfilterData(input.data(), reinterpret_cast<unsigned char*>(&der[0]),
+                                     static_cast<int>(input.size()), &context);
+    der.resize(static_cast<size_t>(written));
+    return der;
+}
+
+void Encrypt(KR_PBE& pbe, const krtool::Args& args, const std::string& input) {
+    if (input.empty()) throw krtool::InputError("nothing to encrypt: the input is empty");
+    if (input.size() > kLongestMessage) {
+        throw krtool::InputError("the input is " + std::to_string(input.size()) +
+                                 " octets; pbe encrypts at most " +
+                                 std::to_string(kLongestMessage));
+    }
+    pbe.SetIterationCount(static_cast<int>(args.Number("iterations", 1, 65536, 1000)));
+    pbe.SetMessage(Octets(input), static_cast<unsigned int>(input.size()));
+    pbe.Encrypt();
+    krtool::WriteOutput(pbe.GetResult(), static_cast<size_t>(pbe.GetResultLen()));
+    krtool::WriteOutput("\n");
+}
+
+void Decrypt(KR_PBE& pbe, const std::string& input) {
+    const std::string der = DerData(input);
+    if (der.empty() || der.size() > kLongestData) {
+        throw krtool::InputError("not data that pbe encrypt produced (" +
+                                 std::to_string(der.size()) + " octets of DER)");
+    }
+    pbe.SetMessage(Octets(der), static_cast<unsigned int>(der.size()));
+    try {
+        pbe.Decrypt();
+    } catch (const KRException& e) {
+        throw krtool::InputError("wrong password or damaged data", krtool::LibraryDetail(e));
+    }
+    krtool::WriteOutput(pbe.GetResult(), static_cast<size_t>(pbe.GetResultLen()));
+}
+
+int RunPbe(const krtool::Args& args) {
     args.ExpectPositional(1, 2);
     const std::string& mode = args.Positional()[0];
     if (mode != "encrypt" && mode != "decrypt") {
         throw krtool::UsageError("unknown mode '" + mode + "' (encrypt or decrypt)");
     }
-    const std::string password = ReadPassword(args.Require("--password-file"));
-    const std::string input =
-        krtool::ReadInput(args.Positional().size() > 1 ? args.Positional()[1] : "-");
-    if (input.size() > 65536) throw krtool::InputError("the input is longer than 65536 octets");
-
+    const std::string password = ReadPassword(args.Require("password-file"));
+    const std::string input = krtool::ReadInput(args.InputAt(1));
     KR_PBE pbe;
     pbe.SetPassword(Octets(password), static_cast<unsigned int>(password.size()));
-    pbe.SetMessage(Octets(input), static_cast<unsigned int>(input.size()));
     if (mode == "encrypt") {
-        long iterations = args.GetLong("--iterations", 1000);
-        if (iterations < 1 || iterations > 65536) {
-            throw krtool::UsageError("--iterations must be a number from 1 to 65536");
-        }
-        pbe.SetIterationCount(static_cast<int>(iterations));
-        pbe.Encrypt();
-        krtool::WriteOutput(pbe.GetResult(), static_cast<size_t>(pbe.GetResultLen()));
-        krtool::WriteOutput("\n");
+        Encrypt(pbe, args, input);
     } else {
-        pbe.Decrypt();
-        krtool::WriteOutput(pbe.GetResult(), static_cast<size_t>(pbe.GetResultLen()));
+        Decrypt(pbe, input);
     }
     return 0;
 }
 
 }  // namespace
 
-KRTOOL_COMMAND("pbe", "password-based encryption and decryption (PKCS #5 v1.5)", kUsage, RunPbe);
+KRTOOL_COMMAND_TABLE("pbe", "password-based encryption and decryption (PKCS #5 v1.5)", kUsage,
+                     kOptions, RunPbe);

@@ -1,12 +1,12 @@
-// krtool qp: quoted-printable encoding and decoding through the library's
-// filters.
+// krtool qp: quoted-printable encoding through the library's filter and
+// robust decoding.
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "command.h"
 #include "krtools/stream.h"
+#include "qp_decode.h"
 
 namespace {
 
@@ -16,68 +16,55 @@ const char kUsage[] =
     "Encodes FILE (default standard input) as quoted-printable text: \"!\" to \"~\"\n"
     "stay as they are except \"=\", every other byte (line breaks included)\n"
     "becomes =XX, and lines end in a soft break \"=\" CR LF once they reach 72\n"
-    "characters. With -d, decodes quoted-printable text: =XX escapes of either\n"
-    "case, soft breaks \"=\" CR LF removed, everything else copied. The input is\n"
-    "read in pieces of 64 KiB, so any size is handled in bounded memory.\n";
+    "characters.\n"
+    "With -d, decodes quoted-printable text robustly: =XX with two hex digits\n"
+    "of either case is that octet; \"=\" followed by optional blanks and LF or\n"
+    "CR LF is a soft line break and vanishes; every other \"=\" (an invalid\n"
+    "escape such as \"=G1\", or a \"=\" at the very end) is kept as it is, and all\n"
+    "other bytes are copied. Decoding never fails on malformed text.\n"
+    "The input is read in pieces of 64 KiB, so any size is handled in bounded\n"
+    "memory.\n";
+
+const std::vector<krtool::Option> kOptions = {
+    {'d', "decode", nullptr, "decode quoted-printable text instead of encoding"},
+};
 
 constexpr size_t kPiece = 65536;
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-// How much of |text| the decoder can take now with the same result as if it
-// saw the rest too: the decoder keeps nothing between pieces, so a piece ends
-// before an escape whose digits, or whose run of blanks, may go on in the
-// input still to come.
-size_t DecodableLength(const std::string& text) {
-    const size_t size = text.size();
-    for (size_t at = text.find('='); at != std::string::npos; at = text.find('=', at)) {
-        if (size - at < 3) return at;
-        size_t digit = at + 1;
-        while (IsBlank(text[digit]) && size - digit - 1 >= 2) ++digit;
-        if (IsBlank(text[digit])) return at;
-        at = digit + 2;
-    }
-    return size;
-}
-
-int RunQp(const std::vector<std::string>& argv) {
-    krtool::Args args(argv, {}, {"-d"});
-    args.ExpectPositional(0, 1);
-    const bool decode = args.Has("-d");
-
+void Encode(krtool::InputFile& input) {
     KRFilterContainer chain;
-    chain.AddProcess(decode ? static_cast<KRFilter*>(new KRUnfilterQuotedPrintable)
-                            : static_cast<KRFilter*>(new KRFilterQuotedPrintable));
+    chain.AddProcess(new KRFilterQuotedPrintable);
     krtool::StdoutSink output;
     chain.SetWriteCallback(krtool::WritePieceToStdout);
     chain.SetWriteHandle(reinterpret_cast<unsigned char*>(&output));
-
-    FILE* input = krtool::OpenInput(args.Positional().empty() ? "-" : args.Positional()[0]);
     std::vector<char> piece(kPiece);
-    std::string pending;  // decoder input held back until it is whole
     size_t n;
     int rc = 0;
-    while (rc == 0 && (n = std::fread(piece.data(), 1, piece.size(), input)) > 0) {
-        if (!decode) {
-            rc = chain.Update(piece.data(), int(n));
-            continue;
-        }
-        pending.append(piece.data(), n);
-        size_t ready = DecodableLength(pending);
-        // Only a pathological run of blanks is held back this long.
-        if (pending.size() - ready > kPiece) ready = pending.size();
-        rc = chain.Update(pending.data(), int(ready));
-        pending.erase(0, ready);
+    while (rc == 0 && (n = input.Read(piece.data(), piece.size())) > 0) {
+        rc = chain.Update(piece.data(), int(n));
     }
-    const bool readFailed = std::ferror(input) != 0;
-    krtool::CloseInput(input);
-    if (readFailed) throw krtool::InputError("cannot read the input");
-    if (rc == 0 && !pending.empty()) rc = chain.Update(pending.data(), int(pending.size()));
     if (rc == 0) rc = chain.Final();
-    if (output.failed || rc != 0) throw krtool::InputError("cannot write to standard output");
+    if (output.failed || rc != 0) throw krtool::InputError("cannot write the output");
+}
+
+void Decode(krtool::InputFile& input) {
+    krtool::QpDecoder decoder;
+    std::vector<char> piece(kPiece);
+    size_t n;
+    while ((n = input.Read(piece.data(), piece.size())) > 0) {
+        krtool::WriteOutput(decoder.Feed(piece.data(), n));
+    }
+    krtool::WriteOutput(decoder.Finish());
+}
+
+int RunQp(const krtool::Args& args) {
+    args.ExpectPositional(0, 1);
+    krtool::InputFile input(args.InputAt(0));
+    args.Has("decode") ? Decode(input) : Encode(input);
     return 0;
 }
 
 }  // namespace
 
-KRTOOL_COMMAND("qp", "quoted-printable encoding and decoding", kUsage, RunQp);
+KRTOOL_COMMAND_TABLE("qp", "quoted-printable encoding and robust decoding", kUsage, kOptions,
+                     RunQp);

@@ -56,8 +56,7 @@ int Encode(const krtool::Args& args) {
 
 int Decode(const krtool::Args& args) {
     args.ExpectPositional(1, 2);
-    std::string value =
-        krtool::ReadInput(args.Positional().size() > 1 ? args.Positional()[1] : "-");
+    std::string value = krtool::ReadInput(args.InputAt(1));
     if (args.Has("--hex")) {
         std::string hex;
         for (char c : value) {
@@ -79,8 +78,14 @@ int Decode(const krtool::Args& args) {
     return 0;
 }
 
-int RunSan(const std::vector<std::string>& argv) {
-    krtool::Args args(argv, {"--email", "--party", "--out"}, {"--hex"});
+const std::vector<krtool::Option> kOptions = {
+    {0, "email", "E", "encode: the e-mail address"},
+    {0, "party", "ASSIGNER_PARTY", "encode: the party, name assigner before the first underscore"},
+    {0, "out", "FILE", "encode: write the DER to FILE instead of hexadecimal"},
+    {0, "hex", nullptr, "decode: the input is hexadecimal text"},
+};
+
+int RunSan(const krtool::Args& args) {
     if (args.Positional().empty()) throw krtool::UsageError("encode or decode is missing");
     const std::string& action = args.Positional()[0];
     if (action == "encode") return Encode(args);
@@ -90,4 +95,5 @@ int RunSan(const std::vector<std::string>& argv) {
 
 }  // namespace
 
-KRTOOL_COMMAND("san", "encode or decode the subject alternative name value", kUsage, RunSan);
+KRTOOL_COMMAND_TABLE("san", "encode or decode the subject alternative name value", kUsage, kOptions,
+                     RunSan);

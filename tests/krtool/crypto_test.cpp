@@ -3,7 +3,7 @@
 #include <cctype>
 #include <sstream>
 
-#include "crypto_test_util.h"
+#include "../crypto/crypto_test_util.h"
 
 namespace {
 
@@ -44,24 +44,61 @@ protected:
     std::string last;  // standard output of the last run
 };
 
-TEST_F(KrtoolCrypto, DigestMatchesOpensslWithAndWithoutTable) {
+TEST_F(KrtoolCrypto, DigestPrintsAndChecksListsAsMd5sumAndSha1sum) {
     const std::string data = Random(200000), table = Random(256);
     std::string translated = data;
     for (char& c : translated) c = table[static_cast<unsigned char>(c)];
-    Write("data", data), Write("table", table), Write("translated", translated);
+    Write("data", data), Write("table", table), Write("translated", translated), Write("e", "");
+    const std::string files = Path("data") + " " + Path("e");
     for (const std::string algorithm : {"md5", "sha1"}) {
-        auto dgst = [&](const char* file) {
-            const std::string line = Openssl("dgst -" + algorithm + " -r " + Path(file));
-            return line.substr(0, line.find(' ')) + "\n";
-        };
-        Expect("digest " + algorithm + " " + Path("data"), 0, dgst("data"));
+        const std::string sum = algorithm + "sum ";
+        Expect("digest " + algorithm + " " + files, 0, testutil::Run(sum + files).output);
+        Expect("digest " + algorithm + " < " + Path("data"), 0,
+               testutil::Run(sum + "< " + Path("data")).output);
+        const std::string line = testutil::Run(sum + Path("translated")).output;
         Expect("digest " + algorithm + " --table " + Path("table") + " - < " + Path("data"), 0,
-               dgst("translated"));
+               line.substr(0, line.find(' ')) + "  -\n");
+        // -c: the same report as the coreutils check, exit 1 once a file differs.
+        Write("list",
+              testutil::Run("cd " + ShellQuote(dir.path()) + " && " + sum + "data e").output);
+        const std::string check = "cd " + ShellQuote(dir.path()) + " && ";
+        EXPECT_EQ(
+            testutil::Run(check + ShellQuote(KRTOOL_PATH) + " digest " + algorithm + " -c list")
+                .output,
+            testutil::Run(check + sum + "-c list").output);
+        Write("e", "changed");
+        EXPECT_EQ(testutil::Run(check + ShellQuote(KRTOOL_PATH) + " digest " + algorithm +
+                                " --check list 2>/dev/null")
+                      .output,
+                  "data: OK\ne: FAILED\n");
+        Write("e", "");
     }
+    Expect("digest md5 " + Path("data") + " " + Path("missing"), 1,
+           testutil::Run("md5sum " + Path("data")).output);
+    EXPECT_EQ(Stderr(),
+              "krtool: cannot open '" + dir.File("missing") + "': No such file or directory\n");
+    Expect("digest md5 -c " + Write("junk", "not a list\n"), 1);
     Expect("digest sha256 /dev/null", 2);
     Expect("digest", 2);
     Expect("digest md5 --table " + Write("short", table.substr(1)) + " /dev/null", 1);
-    Expect("digest md5 " + Path("missing"), 1);
+}
+
+TEST_F(KrtoolCrypto, PbeDecryptTakesBackWhateverEncryptProduced) {
+    const std::string pw = Write("pw", "pass word\n");
+    for (size_t size : {1u, 50000u, 65495u}) {
+        const std::string plain = Random(size);
+        Write("plain", plain);
+        Expect("pbe encrypt --iterations 2 --password-file " + pw + " " + Path("plain"), 0);
+        EXPECT_EQ(last.substr(0, 1), "M");
+        Write("sealed", last);
+        Expect("pbe decrypt --password-file " + pw + " " + Path("sealed"), 0, plain);
+        Write("der", testutil::Run("base64 -d " + Path("sealed")).output);
+        Expect("pbe decrypt --password-file " + pw + " < " + Path("der"), 0, plain);
+    }
+    Expect("pbe encrypt --password-file " + pw + " " + Write("over", Random(65496)), 1);
+    Expect("pbe decrypt --password-file " + Write("wrong", "other\n") + " " + Path("sealed"), 1);
+    EXPECT_EQ(Stderr(), "krtool: wrong password or damaged data\n");
+    Expect("pbe decrypt --password-file " + pw + " " + Write("junk", "M" + Random(70000)), 1);
 }
 
 TEST_F(KrtoolCrypto, CipherMatchesOpensslEncAndHandlesPadding) {
