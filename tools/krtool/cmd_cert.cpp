@@ -1,10 +1,12 @@
 // krtool cert: the names and identifiers of each certificate of DER or PEM
 // files.
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "command.h"
+#include "json_out.h"
 #include "krtools/cert.h"
 
 namespace {
@@ -18,7 +20,11 @@ const char kUsage[] =
     "the subject's common name and e-mail address, the RSA modulus size, the\n"
     "issuer-serial, subject-name and public-key MD5 hashes, the SHA-1\n"
     "thumbprint, and the e-mail address and party of the subject alternative\n"
-    "name extension when present. FILE - is standard input.\n";
+    "name extension when present, then every attribute of the subject and the\n"
+    "issuer name as TYPE=VALUE. FILE - (or no FILE) is standard input.\n"
+    "Control characters in printed texts appear as \\xNN and a backslash as \\\\.\n"
+    "--json prints an array with one object per certificate, keyed by the same\n"
+    "labels; the attributes there carry their raw octets in \"hex\" as well.\n";
 
 constexpr int kLongNameSize = 512;
 
@@ -32,17 +38,62 @@ unsigned int AddFile(TIPEM_CERT_LIST_OBJ& list, const std::string& bytes, bool p
                        static_cast<int>(bytes.size()));
 }
 
-std::string LongName(POINTER name, std::string* commonName, std::string* email) {
+// The dotted form of an object identifier's content octets.
+std::string DottedOid(const unsigned char* octets, uint32_t length) {
+    std::string text;
+    unsigned long value = 0;
+    for (uint32_t i = 0; i < length; ++i) {
+        value = (value << 7) | (octets[i] & 0x7F);
+        if ((octets[i] & 0x80) != 0) continue;
+        if (text.empty()) {
+            const unsigned long first = value < 80 ? value / 40 : 2;
+            text = std::to_string(first) + "." + std::to_string(value - 40 * first);
+        } else {
+            text += "." + std::to_string(value);
+        }
+        value = 0;
+    }
+    return text;
+}
+
+std::string AttributeName(const TIPEM_NAME_AVA& ava) {
+    static const unsigned char kEmail[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x09, 0x01};
+    static const std::pair<unsigned char, const char*> kX520[] = {
+        {3, "CN"},  {4, "SN"},     {5, "serialNumber"}, {6, "C"},
+        {7, "L"},   {8, "ST"},     {9, "street"},       {10, "O"},
+        {11, "OU"}, {12, "title"}, {17, "postalCode"},  {42, "GN"}};
+    if (ava.type == nullptr) return "?";
+    if (ava.typeLen == 3 && ava.type[0] == 0x55 && ava.type[1] == 0x04) {
+        for (const auto& [number, name] : kX520) {
+            if (ava.type[2] == number) return name;
+        }
+    }
+    if (ava.typeLen == sizeof kEmail && std::memcmp(ava.type, kEmail, sizeof kEmail) == 0) {
+        return "emailAddress";
+    }
+    return DottedOid(ava.type, ava.typeLen);
+}
+
+// The long name, common name, e-mail address and every attribute of a name.
+struct Name {
+    std::string longName, commonName, email;
+    nlohmann::ordered_json attributes = nlohmann::ordered_json::array();
+};
+
+Name ReadName(POINTER name) {
     TIPEM_NAME_OBJ parsed;
     char longName[kLongNameSize];
+    char common[kLongNameSize];
     parsed.BuildLongName(longName, sizeof longName, static_cast<unsigned char*>(name));
-    if (commonName != nullptr) {
-        char common[kLongNameSize];
-        parsed.BuildLongName(longName, sizeof longName, common, sizeof common);
-        *commonName = common;
+    parsed.BuildLongName(longName, sizeof longName, common, sizeof common);
+    Name result{longName, common, parsed.emailAddress.value, nlohmann::ordered_json::array()};
+    for (const auto& ava : parsed.avaList) {
+        const auto* octets = reinterpret_cast<const unsigned char*>(ava.value.data());
+        result.attributes.push_back({{"type", AttributeName(ava)},
+                                     {"value", ava.value},
+                                     {"hex", krtool::ToHex(octets, ava.value.size(), false)}});
     }
-    if (email != nullptr) *email = parsed.emailAddress.c_str();
-    return longName;
+    return result;
 }
 
 std::string ModulusSize(TIPEM_CERT_OBJ& cert) {
@@ -53,71 +104,120 @@ std::string ModulusSize(TIPEM_CERT_OBJ& cert) {
     }
 }
 
-std::string SubjectAltName(TIPEM_CERT_OBJ& cert) {
+void AddSubjectAltName(TIPEM_CERT_OBJ& cert, nlohmann::ordered_json& out) {
     char email[256];
     char party[256];
     const int status = DecodeSubjectAltNameExtension(cert.fields.extensions, email, party);
     if (status != 0) {
-        return "subject alternative name: not readable (status " + std::to_string(status) + ")\n";
+        out["subject alternative name"] = "not readable (status " + std::to_string(status) + ")";
+        return;
     }
-    std::string text;
-    if (email[0] != '\0') text += "SAN e-mail: " + std::string(email) + "\n";
-    if (party[0] != '\0') text += "SAN party: " + std::string(party) + "\n";
-    return text;
+    if (email[0] != '\0') out["SAN e-mail"] = email;
+    if (party[0] != '\0') out["SAN party"] = party;
 }
 
-std::string Describe(TIPEM_CERT_OBJ& cert) {
+// Every field of the certificate, named by its text label, in print order.
+// The long name, marked when an attribute holds a control character that
+// the long name cannot show.
+std::string MarkedLongName(const Name& name) {
+    for (const auto& attribute : name.attributes) {
+        const std::string value = attribute["value"].get<std::string>();
+        if (krtool::EscapeControls(value) != value) {
+            return name.longName + " [incomplete: an attribute holds control characters]";
+        }
+    }
+    return name.longName;
+}
+
+nlohmann::ordered_json Describe(TIPEM_CERT_OBJ& cert) {
     cert.Fields();
-    std::string commonName, email;
-    std::string text = "subject: " + LongName(cert.fields.subjectName, &commonName, &email) + "\n";
-    text += "issuer: " + LongName(cert.fields.issuerName, nullptr, nullptr) + "\n";
-    text += "common name: " + commonName + "\n";
-    text += "e-mail: " + email + "\n";
-    text += "modulus size: " + ModulusSize(cert) + "\n";
-    text +=
-        "issuer-serial hash: " + std::string(cert.Hex2Char(cert.GetIssuerSerialHash(), 16)) + "\n";
-    text +=
-        "subject-name hash: " + std::string(cert.Hex2Char(cert.GetSubjectNameHash(), 16)) + "\n";
-    text += "public-key hash: " + std::string(cert.Hex2Char(cert.GetPublicKeyHash(), 16)) + "\n";
-    text += "SHA-1 thumbprint: " + std::string(cert.Hex2Char(cert.GetSHA1ThumbPrint(), 20)) + "\n";
-    return text + SubjectAltName(cert);
+    const Name subject = ReadName(cert.fields.subjectName);
+    const Name issuer = ReadName(cert.fields.issuerName);
+    nlohmann::ordered_json out;
+    out["subject"] = MarkedLongName(subject);
+    out["issuer"] = MarkedLongName(issuer);
+    out["common name"] = subject.commonName;
+    out["e-mail"] = subject.email;
+    out["modulus size"] = ModulusSize(cert);
+    out["issuer-serial hash"] = cert.Hex2Char(cert.GetIssuerSerialHash(), 16);
+    out["subject-name hash"] = cert.Hex2Char(cert.GetSubjectNameHash(), 16);
+    out["public-key hash"] = cert.Hex2Char(cert.GetPublicKeyHash(), 16);
+    out["SHA-1 thumbprint"] = cert.Hex2Char(cert.GetSHA1ThumbPrint(), 20);
+    AddSubjectAltName(cert, out);
+    out["subject attributes"] = subject.attributes;
+    out["issuer attributes"] = issuer.attributes;
+    return out;
+}
+
+// "TYPE=value, ..." with control characters escaped.
+std::string AttributeLine(const nlohmann::ordered_json& attributes) {
+    std::string line;
+    for (const auto& attribute : attributes) {
+        if (!line.empty()) line += ", ";
+        line += attribute["type"].get<std::string>() + "=" +
+                krtool::EscapeControls(attribute["value"].get<std::string>());
+    }
+    return line;
+}
+
+std::string Text(const nlohmann::ordered_json& fields) {
+    std::string text;
+    for (const auto& [label, value] : fields.items()) {
+        text += label + ": " +
+                (value.is_array() ? AttributeLine(value)
+                                  : krtool::EscapeControls(value.get<std::string>())) +
+                "\n";
+    }
+    return text;
 }
 
 const std::vector<krtool::Option> kOptions = {
     {0, "pem", nullptr, "read every file as PEM"},
     {0, "der", nullptr, "read every file as DER"},
+    krtool::kJsonOption,
 };
 
+TIPEM_CERT_LIST_OBJ ReadList(const std::string& file, const krtool::Args& args) {
+    const std::string bytes = krtool::ReadInput(file);
+    const bool pem = args.Has("pem") || (!args.Has("der") && LooksLikePem(bytes));
+    TIPEM_CERT_LIST_OBJ list;
+    try {
+        AddFile(list, bytes, pem);
+    } catch (const KRException& e) {
+        throw krtool::InputError(krtool::InputName(file) + " holds no readable " +
+                                     (pem ? "PEM" : "DER") + " certificates",
+                                 krtool::LibraryDetail(e));
+    }
+    if (list.Count() == 0)
+        throw krtool::InputError(krtool::InputName(file) + " holds no certificate");
+    return list;
+}
+
 int RunCert(const krtool::Args& args) {
-    if (args.Has("--pem") && args.Has("--der")) {
+    if (args.Has("pem") && args.Has("der")) {
         throw krtool::UsageError("--pem and --der exclude each other");
     }
-    args.ExpectPositional(0, 1000000);
     std::vector<std::string> files = args.Positional();
     if (files.empty()) files.push_back("-");
-    bool first = true;
+    nlohmann::ordered_json all = nlohmann::ordered_json::array();
     for (const std::string& file : files) {
-        const std::string bytes = krtool::ReadInput(file);
-        const bool pem = args.Has("--pem") || (!args.Has("--der") && LooksLikePem(bytes));
-        TIPEM_CERT_LIST_OBJ list;
-        try {
-            AddFile(list, bytes, pem);
-        } catch (const KRException& e) {
-            throw krtool::InputError(file + ": not " + (pem ? "PEM" : "DER") +
-                                     " certificates (toolkit status " + std::to_string(e.rc) + ")");
-        }
-        const unsigned int count = list.Count();
-        if (count == 0) throw krtool::InputError(file + ": no certificate");
-        for (unsigned int i = 0; i < count; ++i) {
+        TIPEM_CERT_LIST_OBJ list = ReadList(file, args);
+        for (unsigned int i = 0; i < list.Count(); ++i) {
             list.GetCertByIndex(i);
             TIPEM_CERT_OBJ cert;
             cert.Set(list.der, static_cast<int>(list.derLen));
-            std::string text = first ? "" : "\n";
-            first = false;
-            text += "certificate: " + file + " #" + std::to_string(i + 1) + "\n";
-            krtool::WriteOutput(text + Describe(cert));
+            const nlohmann::ordered_json described = Describe(cert);
+            if (!args.Has("json")) {
+                krtool::WriteOutput(std::string(all.empty() ? "" : "\n") +
+                                    "certificate: " + krtool::EscapeControls(file) + " #" +
+                                    std::to_string(i + 1) + "\n" + Text(described));
+            }
+            nlohmann::ordered_json fields = {{"file", file}, {"index", i + 1}};
+            fields.update(described);
+            all.push_back(std::move(fields));
         }
     }
+    if (args.Has("json")) krtool::WriteOrderedJson(all);
     return 0;
 }
 

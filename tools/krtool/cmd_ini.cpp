@@ -10,6 +10,7 @@
 
 #include "command.h"
 #include "ini_edit.h"
+#include "json_out.h"
 #include "krtools/file.h"
 #include "krtools/ini.h"
 #include "output.h"
@@ -24,7 +25,9 @@ const char kUsage[] =
     "\n"
     "get prints the value of KEY in SECTION (exit 1 when there is no such entry).\n"
     "list prints the section names, one per line, or with SECTION its entries\n"
-    "as KEY=VALUE lines. FILE \"-\" reads standard input (get and list).\n"
+    "as KEY=VALUE lines (--json: {\"sections\": [...]} or {\"section\": ...,\n"
+    "\"entries\": [{\"key\": ..., \"value\": ...}]}). FILE \"-\" reads standard\n"
+    "input (get and list).\n"
     "set changes the value of KEY in SECTION (the last line of that entry keeps\n"
     "its spacing, comment and line end), or adds \"KEY=VALUE\" after the\n"
     "section's last entry, or adds the section at the end; a missing FILE is\n"
@@ -43,7 +46,9 @@ const char kUsage[] =
     "  a key enclosed in brackets such as \"[x]\" (it reads as a section).\n"
     "Use \"--\" before arguments that begin with \"-\".\n";
 
-const std::vector<krtool::Option> kOptions = {};
+const std::vector<krtool::Option> kOptions = {
+    {0, "json", nullptr, "list: print one JSON document instead of text"},
+};
 
 using Model = std::map<std::string, std::map<std::string, std::string>>;
 
@@ -149,22 +154,27 @@ int Change(const std::vector<std::string>& args) {
     return 0;
 }
 
-int List(const std::vector<std::string>& args) {
+int List(const std::vector<std::string>& args, bool json) {
     if (args.size() < 2 || args.size() > 3) throw krtool::UsageError("list takes FILE [SECTION]");
     INIFile ini;
     Load(ini, args[1]);
     std::string list;
     if (args.size() == 2) {
         ini.GetAllSections(list);
+        if (json) return krtool::WriteJson({{"sections", Names(list)}}), 0;
         for (const auto& name : Names(list)) krtool::WriteOutput(name + "\n");
         return 0;
     }
     const char* section = args[2].c_str();
     ini.GetAllEntries(list, section);
     if (list.empty()) throw krtool::InputError("no section '" + args[2] + "'");
+    nlohmann::json entries = nlohmann::json::array();
     for (const auto& key : Names(list)) {
-        krtool::WriteOutput(key + "=" + ini.GetEntry(section, key.c_str()) + "\n");
+        const std::string& value = ini.GetEntry(section, key.c_str());
+        entries.push_back({{"key", key}, {"value", value}});
+        if (!json) krtool::WriteOutput(key + "=" + value + "\n");
     }
+    if (json) krtool::WriteJson({{"section", args[2]}, {"entries", entries}});
     return 0;
 }
 
@@ -173,7 +183,7 @@ int RunIni(const krtool::Args& args) {
     if (words.empty()) throw krtool::UsageError("missing action (get, set, unset or list)");
     if (words[0] == "get") return Get(words);
     if (words[0] == "set" || words[0] == "unset") return Change(words);
-    if (words[0] == "list") return List(words);
+    if (words[0] == "list") return List(words, args.Has("json"));
     throw krtool::UsageError("unknown action '" + words[0] + "'");
 }
 

@@ -3,6 +3,8 @@
 #include <vector>
 
 #include "command.h"
+#include "json_out.h"
+#include "krtools/exception.h"
 #include "krtools/params.h"
 
 namespace {
@@ -16,19 +18,33 @@ const char kUsage[] =
     "with the record counted from 1, the line from 1 and the column from 0.\n"
     "--escapes (paren only) makes a backslash quote the next character in\n"
     "values. A syntax error prints the pairs read so far and the parser's\n"
-    "message, with exit status 1.\n";
-
-void PrintRecord(const ParseObj& parser, int record) {
-    for (const auto& entry : parser.entries) {
-        krtool::WriteOutput(std::to_string(record) + " " + std::to_string(entry.lineNumber) + ":" +
-                            std::to_string(entry.column) + " " + entry.keyword + "=" + entry.value +
-                            "\n");
-    }
-}
+    "message, with exit status 1. --json prints {\"records\": [[{\"line\", \"column\",\n"
+    "\"keyword\", \"value\"}...]...]} instead, and nothing on a syntax error.\n";
 
 const std::vector<krtool::Option> kOptions = {
     {0, "escapes", nullptr, "paren only: a backslash quotes the next character in values"},
+    krtool::kJsonOption,
 };
+
+nlohmann::json Record(const ParseObj& parser) {
+    nlohmann::json pairs = nlohmann::json::array();
+    for (const auto& entry : parser.entries) {
+        pairs.push_back({{"line", entry.lineNumber},
+                         {"column", entry.column},
+                         {"keyword", entry.keyword},
+                         {"value", entry.value}});
+    }
+    return pairs;
+}
+
+void PrintRecord(const nlohmann::json& pairs, int record) {
+    for (const auto& pair : pairs) {
+        krtool::WriteOutput(std::to_string(record) + " " + std::to_string(pair["line"].get<int>()) +
+                            ":" + std::to_string(pair["column"].get<int>()) + " " +
+                            pair["keyword"].get<std::string>() + "=" +
+                            pair["value"].get<std::string>() + "\n");
+    }
+}
 
 int RunParams(const krtool::Args& args) {
     args.ExpectPositional(1, 2);
@@ -37,7 +53,7 @@ int RunParams(const krtool::Args& args) {
         throw krtool::UsageError("style must be paren or equal");
     }
     const bool paren = style == "paren";
-    const bool escapes = args.Has("--escapes");
+    const bool escapes = args.Has("escapes");
     if (escapes && !paren) throw krtool::UsageError("--escapes applies to paren only");
 
     ParseObj parser;
@@ -46,12 +62,21 @@ int RunParams(const krtool::Args& args) {
     if (parser.Init(path == "-" ? "/dev/stdin" : path.c_str()) != 0) {
         throw krtool::InputError("cannot read " + krtool::InputName(path), parser.errorText);
     }
+    nlohmann::json records = nlohmann::json::array();
     for (int record = 1;; ++record) {
         const int result = paren ? parser.ParseParenStyle(escapes) : parser.ParseEqualStyle();
-        PrintRecord(parser, record);
-        if (result == 2) return 0;
-        if (result != 1) throw krtool::InputError(parser.errorText);
+        nlohmann::json pairs = Record(parser);
+        if (!args.Has("json")) PrintRecord(pairs, record);
+        if (!pairs.empty() || result == 1) records.push_back(std::move(pairs));
+        if (result == 2) break;
+        if (result != 1) {
+            const KRException failure(result, parser.errorText.c_str());
+            throw krtool::InputError(krtool::DescribeLibraryError(failure),
+                                     krtool::LibraryDetail(failure));
+        }
     }
+    if (args.Has("json")) krtool::WriteJson({{"records", records}});
+    return 0;
 }
 
 }  // namespace

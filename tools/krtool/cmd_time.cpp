@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "command.h"
+#include "json_out.h"
 #include "krtools/datetime.h"
 
 namespace {
@@ -38,6 +39,7 @@ const std::vector<krtool::Option> kOptions = {
     {0, "from-cms", "DATE", "print the stamp of a CMS date and the TIME argument"},
     {0, "local", nullptr, "local time (TZ) instead of UTC"},
     {0, "dash", nullptr, "with --from-seconds: the YYYY-MM-DD-hh.mm.ss style"},
+    krtool::kJsonOption,
 };
 
 bool Matches(const std::string& text, const char* pattern) {
@@ -83,58 +85,65 @@ std::string SingleMode(const krtool::Args& args) {
     return mode;
 }
 
-void FromSeconds(const krtool::Args& args) {
+// One conversion's result: the text line and the same as JSON members.
+struct Conversion {
+    std::string text;
+    nlohmann::json json;
+};
+
+Conversion FromSeconds(const krtool::Args& args) {
     const long seconds = args.Number("from-seconds", std::numeric_limits<long>::min(),
                                      std::numeric_limits<long>::max(), 0);
-    const int style = args.Has("--dash") ? 1 : 0;
+    const int style = args.Has("dash") ? 1 : 0;
     char stamp[20];
-    const int written = args.Has("--local") ? Time_tToLocalTimeStamp(seconds, stamp, style)
-                                            : Time_tToTimeStamp(seconds, stamp, style);
+    const int written = args.Has("local") ? Time_tToLocalTimeStamp(seconds, stamp, style)
+                                          : Time_tToTimeStamp(seconds, stamp, style);
     if (written == 0) {
         throw krtool::InputError("cannot render " + std::to_string(seconds) + " as a stamp");
     }
-    krtool::WriteOutput(std::string(stamp) + "\n");
+    return {stamp, {{"seconds", seconds}, {"stamp", stamp}}};
 }
 
-void FromStamp(const krtool::Args& args) {
-    const std::string text = CheckedStamp(args.Get("--from-stamp"));
+Conversion FromStamp(const krtool::Args& args) {
+    const std::string text = CheckedStamp(args.Get("from-stamp"));
     long seconds = 0;
-    const int result = args.Has("--local") ? LocalTimeStampToTime_t(text.c_str(), &seconds)
-                                           : TimeStampToTime_t(text.c_str(), &seconds);
+    const int result = args.Has("local") ? LocalTimeStampToTime_t(text.c_str(), &seconds)
+                                         : TimeStampToTime_t(text.c_str(), &seconds);
     if (result != 0) throw krtool::InputError("no such date or time: '" + text + "'");
-    krtool::WriteOutput(std::to_string(seconds) + "\n");
+    return {std::to_string(seconds), {{"stamp", text}, {"seconds", seconds}}};
 }
 
-void ToCms(const krtool::Args& args) {
-    const std::string text = CheckedStamp(args.Get("--to-cms"));
+Conversion ToCms(const krtool::Args& args) {
+    const std::string text = CheckedStamp(args.Get("to-cms"));
     char date[9], time[9];
     TimestampToCmsDateTime(date, time, text.c_str());
-    krtool::WriteOutput(std::string(date) + " " + time + "\n");
+    return {std::string(date) + " " + time,
+            {{"stamp", text}, {"cms_date", date}, {"cms_time", time}}};
 }
 
-void FromCms(const krtool::Args& args) {
+Conversion FromCms(const krtool::Args& args) {
     args.ExpectPositional(1, 1);
-    const std::string date = args.Get("--from-cms");
+    const std::string date = args.Get("from-cms");
     const std::string& time = args.Positional()[0];
     if (!Matches(date, "99999999") || !Matches(time, "999999")) {
         throw krtool::InputError("a CMS date has 8 digits and a CMS time 6");
     }
     char stamp[20];
     cmsDateTimeToTimestamp(date.c_str(), time.c_str(), stamp);
-    krtool::WriteOutput(std::string(stamp) + "\n");
+    return {stamp, {{"cms_date", date}, {"cms_time", time}, {"stamp", stamp}}};
 }
 
 int RunTime(const krtool::Args& args) {
     const std::string mode = SingleMode(args);
     if (mode != "--from-cms") args.ExpectPositional(0, 0);
-    if (mode == "--from-seconds") {
-        FromSeconds(args);
-    } else if (mode == "--from-stamp") {
-        FromStamp(args);
-    } else if (mode == "--to-cms") {
-        ToCms(args);
+    const Conversion result = mode == "--from-seconds" ? FromSeconds(args)
+                              : mode == "--from-stamp" ? FromStamp(args)
+                              : mode == "--to-cms"     ? ToCms(args)
+                                                       : FromCms(args);
+    if (args.Has("json")) {
+        krtool::WriteJson(result.json);
     } else {
-        FromCms(args);
+        krtool::WriteOutput(result.text + "\n");
     }
     return 0;
 }
