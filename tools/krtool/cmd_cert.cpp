@@ -8,6 +8,7 @@
 #include "command.h"
 #include "json_out.h"
 #include "krtools/cert.h"
+#include "name_attributes.h"
 
 namespace {
 
@@ -38,60 +39,27 @@ unsigned int AddFile(TIPEM_CERT_LIST_OBJ& list, const std::string& bytes, bool p
                        static_cast<int>(bytes.size()));
 }
 
-// The dotted form of an object identifier's content octets.
-std::string DottedOid(const unsigned char* octets, uint32_t length) {
-    std::string text;
-    unsigned long value = 0;
-    for (uint32_t i = 0; i < length; ++i) {
-        value = (value << 7) | (octets[i] & 0x7F);
-        if ((octets[i] & 0x80) != 0) continue;
-        if (text.empty()) {
-            const unsigned long first = value < 80 ? value / 40 : 2;
-            text = std::to_string(first) + "." + std::to_string(value - 40 * first);
-        } else {
-            text += "." + std::to_string(value);
-        }
-        value = 0;
-    }
-    return text;
-}
-
-std::string AttributeName(const TIPEM_NAME_AVA& ava) {
-    static const unsigned char kEmail[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x09, 0x01};
-    static const std::pair<unsigned char, const char*> kX520[] = {
-        {3, "CN"},  {4, "SN"},     {5, "serialNumber"}, {6, "C"},
-        {7, "L"},   {8, "ST"},     {9, "street"},       {10, "O"},
-        {11, "OU"}, {12, "title"}, {17, "postalCode"},  {42, "GN"}};
-    if (ava.type == nullptr) return "?";
-    if (ava.typeLen == 3 && ava.type[0] == 0x55 && ava.type[1] == 0x04) {
-        for (const auto& [number, name] : kX520) {
-            if (ava.type[2] == number) return name;
-        }
-    }
-    if (ava.typeLen == sizeof kEmail && std::memcmp(ava.type, kEmail, sizeof kEmail) == 0) {
-        return "emailAddress";
-    }
-    return DottedOid(ava.type, ava.typeLen);
-}
-
 // The long name, common name, e-mail address and every attribute of a name.
+// The library refuses names whose values hold control characters; their
+// long name then says so, and the attributes still show every octet.
 struct Name {
     std::string longName, commonName, email;
-    nlohmann::ordered_json attributes = nlohmann::ordered_json::array();
+    nlohmann::ordered_json attributes;
 };
 
 Name ReadName(POINTER name) {
-    TIPEM_NAME_OBJ parsed;
-    char longName[kLongNameSize];
-    char common[kLongNameSize];
-    parsed.BuildLongName(longName, sizeof longName, static_cast<unsigned char*>(name));
-    parsed.BuildLongName(longName, sizeof longName, common, sizeof common);
-    Name result{longName, common, parsed.emailAddress.value, nlohmann::ordered_json::array()};
-    for (const auto& ava : parsed.avaList) {
-        const auto* octets = reinterpret_cast<const unsigned char*>(ava.value.data());
-        result.attributes.push_back({{"type", AttributeName(ava)},
-                                     {"value", ava.value},
-                                     {"hex", krtool::ToHex(octets, ava.value.size(), false)}});
+    Name result{"", "", "", krtool::NameAttributes(name)};
+    try {
+        TIPEM_NAME_OBJ parsed;
+        char longName[kLongNameSize];
+        char common[kLongNameSize];
+        parsed.BuildLongName(longName, sizeof longName, static_cast<unsigned char*>(name));
+        parsed.BuildLongName(longName, sizeof longName, common, sizeof common);
+        result.longName = longName;
+        result.commonName = common;
+        result.email = parsed.emailAddress.value;
+    } catch (const KRException&) {
+        result.longName = "[the library cannot read this name; see its attributes]";
     }
     return result;
 }
@@ -117,16 +85,13 @@ void AddSubjectAltName(TIPEM_CERT_OBJ& cert, nlohmann::ordered_json& out) {
 }
 
 // Every field of the certificate, named by its text label, in print order.
-// The long name, marked when an attribute holds a control character that
-// the long name cannot show.
-std::string MarkedLongName(const Name& name) {
-    for (const auto& attribute : name.attributes) {
-        const std::string value = attribute["value"].get<std::string>();
-        if (krtool::EscapeControls(value) != value) {
-            return name.longName + " [incomplete: an attribute holds control characters]";
-        }
+// One of the certificate's hashes in hexadecimal, or why there is none.
+std::string Hash(TIPEM_CERT_OBJ& cert, unsigned char* (TIPEM_CERT_OBJ::*hash)(), int length) {
+    try {
+        return cert.Hex2Char((cert.*hash)(), length);
+    } catch (const KRException&) {
+        return "[the library cannot compute it for this certificate]";
     }
-    return name.longName;
 }
 
 nlohmann::ordered_json Describe(TIPEM_CERT_OBJ& cert) {
@@ -134,15 +99,15 @@ nlohmann::ordered_json Describe(TIPEM_CERT_OBJ& cert) {
     const Name subject = ReadName(cert.fields.subjectName);
     const Name issuer = ReadName(cert.fields.issuerName);
     nlohmann::ordered_json out;
-    out["subject"] = MarkedLongName(subject);
-    out["issuer"] = MarkedLongName(issuer);
+    out["subject"] = subject.longName;
+    out["issuer"] = issuer.longName;
     out["common name"] = subject.commonName;
     out["e-mail"] = subject.email;
     out["modulus size"] = ModulusSize(cert);
-    out["issuer-serial hash"] = cert.Hex2Char(cert.GetIssuerSerialHash(), 16);
-    out["subject-name hash"] = cert.Hex2Char(cert.GetSubjectNameHash(), 16);
-    out["public-key hash"] = cert.Hex2Char(cert.GetPublicKeyHash(), 16);
-    out["SHA-1 thumbprint"] = cert.Hex2Char(cert.GetSHA1ThumbPrint(), 20);
+    out["issuer-serial hash"] = Hash(cert, &TIPEM_CERT_OBJ::GetIssuerSerialHash, 16);
+    out["subject-name hash"] = Hash(cert, &TIPEM_CERT_OBJ::GetSubjectNameHash, 16);
+    out["public-key hash"] = Hash(cert, &TIPEM_CERT_OBJ::GetPublicKeyHash, 16);
+    out["SHA-1 thumbprint"] = Hash(cert, &TIPEM_CERT_OBJ::GetSHA1ThumbPrint, 20);
     AddSubjectAltName(cert, out);
     out["subject attributes"] = subject.attributes;
     out["issuer attributes"] = issuer.attributes;
