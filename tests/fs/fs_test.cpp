@@ -409,10 +409,9 @@ TEST(LsTool, ListingsMatchPythonAndFailuresAreReported) {
     }
     EXPECT_EQ(lines.size(), 3u);
     EXPECT_EQ(Ls(dir, 0), names);
-    EXPECT_EQ(Ls("/none", 1), std::set<std::string>{"krtool: KRDIR::Next; /none; Windows rc: "
-                                                    "0x00000002; No such file or directory"});
-    EXPECT_EQ(Ls("''", 1), std::set<std::string>{"krtool: KRDIR::Open; Empty directory name"});
-    for (const char* bad : {"", "a b", "--wide ."}) Ls(bad, 2);
+    EXPECT_EQ(Ls("/none", 1),
+              std::set<std::string>{"krtool: cannot list '/none': No such file or directory"});
+    for (const char* bad : {"", "a b", "--wide .", "''"}) Ls(bad, 2);
     EXPECT_EQ(Ls("--help", 0).count("usage: krtool ls DIR [--long]"), 1u);
 }
 

@@ -60,6 +60,7 @@ std::string TextLine(const nlohmann::json& entry) {
 
 int RunLs(const krtool::Args& args) {
     args.ExpectPositional(1, 1);
+    if (args.Positional()[0].empty()) throw krtool::UsageError("the directory name is empty");
     const bool json = args.Has("json");
     KRDIR walker(args.Positional()[0].c_str());
     bool failed = false;

@@ -57,7 +57,7 @@ std::string DescribeLibraryError(const KRException& e) {
     }
     const size_t lineEnd = e.text.find('\n');
     const std::string where = e.text.substr(0, lineEnd);
-    if (where.rfind("KRDIR::", 0) == 0 && lineEnd != std::string::npos) {
+    if (where.rfind("KRDIR::", 0) == 0 && lineEnd != std::string::npos && e.rc > 0) {
         std::string path = e.text.substr(lineEnd + 1);
         path = path.substr(0, path.find_first_of("\r\n"));
         return "cannot " + Verb(where) + " '" + path + "': " + SystemReason(e.rc);
