@@ -1,12 +1,16 @@
 // The library's MD5 against OpenSSL's MD5_Update, and KR_HASH (a digest
-// through the toolkit, object made per message) against EVP_Digest.
+// through the toolkit, object made per message) against the one-shot MD5() and
+// SHA1() and against a fetched algorithm with one reused context.
 #include "bench_util.h"
 #include "krtools/digest.h"
 
 #include <benchmark/benchmark.h>
 #include <openssl/evp.h>
 #include <openssl/md5.h>
+#include <openssl/sha.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <random>
 #include <string>
 #include <vector>
@@ -16,6 +20,9 @@ namespace {
 using benchutil::Finish;
 using benchutil::kMiB;
 using benchutil::RandomBuffer;
+
+constexpr int kMd5 = 2;
+constexpr int kSha1 = 5;
 
 void Md5UpdateOurs(benchmark::State& state) {
     auto data = RandomBuffer(kMiB);
@@ -43,8 +50,36 @@ void Md5UpdatePeer(benchmark::State& state) {
     Finish(state, kMiB, nullptr);
 }
 
+std::string OurDigest(int algorithm, const std::vector<unsigned char>& data) {
+    KR_HASH hash(algorithm, nullptr);
+    hash.Update(const_cast<unsigned char*>(data.data()), static_cast<int>(data.size()));
+    hash.Final();
+    return std::string(reinterpret_cast<const char*>(hash.GetDigest()),
+                       static_cast<size_t>(hash.GetDigestLen()));
+}
+
+// The one-shot MD5() or SHA1(): OpenSSL's fastest public form for one message.
+std::string OneShotDigest(int algorithm, const std::vector<unsigned char>& data) {
+    unsigned char digest[20];
+    if (algorithm == kMd5) {
+        MD5(data.data(), data.size(), digest);
+        return std::string(reinterpret_cast<char*>(digest), 16);
+    }
+    SHA1(data.data(), data.size(), digest);
+    return std::string(reinterpret_cast<char*>(digest), 20);
+}
+
+void RequireAgreement(int algorithm, const std::vector<unsigned char>& data) {
+    if (OurDigest(algorithm, data) != OneShotDigest(algorithm, data)) {
+        std::fprintf(stderr, "KR_HASH and OpenSSL give different digests\n");
+        std::abort();
+    }
+}
+
+// One KR_HASH per message, as a caller hashing many messages would.
 void KrHashOurs(benchmark::State& state, int algorithm, size_t size, const char* target) {
     auto data = RandomBuffer(size);
+    RequireAgreement(algorithm, data);
     for (auto _ : state) {
         KR_HASH hash(algorithm, nullptr);
         hash.Update(data.data(), static_cast<int>(size));
@@ -54,15 +89,35 @@ void KrHashOurs(benchmark::State& state, int algorithm, size_t size, const char*
     Finish(state, size, target);
 }
 
-void KrHashPeer(benchmark::State& state, int algorithm, size_t size) {
+void OneShotPeer(benchmark::State& state, int algorithm, size_t size) {
     auto data = RandomBuffer(size);
-    const EVP_MD* md = algorithm == 2 ? EVP_md5() : EVP_sha1();
+    unsigned char digest[20];
+    for (auto _ : state) {
+        if (algorithm == kMd5) {
+            MD5(data.data(), size, digest);
+        } else {
+            SHA1(data.data(), size, digest);
+        }
+        benchmark::DoNotOptimize(digest);
+    }
+    Finish(state, size, nullptr);
+}
+
+// The algorithm fetched once and one context reused for every message.
+void FetchedPeer(benchmark::State& state, int algorithm, size_t size) {
+    auto data = RandomBuffer(size);
+    EVP_MD* md = EVP_MD_fetch(nullptr, algorithm == kMd5 ? "MD5" : "SHA1", nullptr);
+    EVP_MD_CTX* ctx = EVP_MD_CTX_new();
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
     for (auto _ : state) {
-        EVP_Digest(data.data(), size, digest, &length, md, nullptr);
+        EVP_DigestInit_ex2(ctx, md, nullptr);
+        EVP_DigestUpdate(ctx, data.data(), size);
+        EVP_DigestFinal_ex(ctx, digest, &length);
         benchmark::DoNotOptimize(digest);
     }
+    EVP_MD_CTX_free(ctx);
+    EVP_MD_free(md);
     Finish(state, size, nullptr);
 }
 
@@ -76,15 +131,19 @@ const bool kRegistered = [] {
         const char* target;
     };
     const Case cases[] = {
-        {"kr_hash_md5_16", 2, 16, "1.0"},     {"kr_hash_md5_64", 2, 64, "1.0"},
-        {"kr_hash_md5_1MiB", 2, kMiB, "0.9"}, {"kr_hash_sha1_16", 5, 16, "1.0"},
-        {"kr_hash_sha1_64", 5, 64, "1.0"},    {"kr_hash_sha1_1MiB", 5, kMiB, "0.9"},
+        {"kr_hash_md5_16", kMd5, 16, "1.0"},     {"kr_hash_md5_64", kMd5, 64, "1.0"},
+        {"kr_hash_md5_1MiB", kMd5, kMiB, "0.9"}, {"kr_hash_sha1_16", kSha1, 16, "1.0"},
+        {"kr_hash_sha1_64", kSha1, 64, "1.0"},   {"kr_hash_sha1_1MiB", kSha1, kMiB, "0.9"},
     };
     for (const Case& c : cases) {
-        benchmark::RegisterBenchmark((std::string(c.name) + "/ours").c_str(), KrHashOurs,
-                                     c.algorithm, c.size, c.target);
-        benchmark::RegisterBenchmark((std::string(c.name) + "/peer").c_str(), KrHashPeer,
-                                     c.algorithm, c.size);
+        const std::string name = c.name;
+        benchmark::RegisterBenchmark((name + "/ours").c_str(), KrHashOurs, c.algorithm, c.size,
+                                     c.target);
+        benchmark::RegisterBenchmark((name + "/peer").c_str(), OneShotPeer, c.algorithm, c.size);
+        benchmark::RegisterBenchmark((name + "_fetched/ours").c_str(), KrHashOurs, c.algorithm,
+                                     c.size, nullptr);
+        benchmark::RegisterBenchmark((name + "_fetched/peer").c_str(), FetchedPeer, c.algorithm,
+                                     c.size);
     }
     return true;
 }();
