@@ -1,13 +1,14 @@
-# Each component is a folder of sources compiled once into an object library
-# (kr_<name>_obj) and offered as a static library (kr_<name>) that links the
-# components it may use. Tests and fuzzers link the static libraries; the
-# installed libraries are assembled from the same objects.
+# Each component is a folder of sources (subfolders included) compiled once
+# into an object library (kr_<name>_obj) and offered as a static library
+# (kr_<name>) that links the components it may use. Tests and fuzzers link
+# the static libraries; the installed libraries are assembled from the same
+# objects.
 
 set(KR_LIBRARY_COMPONENTS "" CACHE INTERNAL "")
 
 function(kr_add_component name)
   cmake_parse_arguments(ARG "" "DIR" "DEPS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS
        "${PROJECT_SOURCE_DIR}/${ARG_DIR}/*.cpp" "${PROJECT_SOURCE_DIR}/${ARG_DIR}/*.c")
   if(NOT sources)
     add_library(kr_${name} INTERFACE)
