@@ -5,7 +5,7 @@
 #include <new>
 
 #include "krtools/stream.h"
-#include "stream/base64_groups.h"
+#include "stream/base64/kernels.h"
 
 namespace {
 
@@ -105,8 +105,9 @@ int KRFilterBase64::DoFilterBase64(const char* data, int length) {
         if (column_ == 0 && context_->bitCount == 0 && remaining >= bytesPerLine) {
             // Whole lines from a line start with nothing pending: the groups
             // go straight to the table encoder.
+            const auto encode = krtools::base64::ChosenKernels().encode;
             for (; remaining >= bytesPerLine; remaining -= bytesPerLine, in += bytesPerLine) {
-                out = krtools::codec::EncodeGroups(in, size_t(bytesPerLine / 3), out);
+                out = encode(in, size_t(bytesPerLine / 3), out);
                 *out++ = '\r';
                 *out++ = '\n';
             }

@@ -5,16 +5,20 @@
 // context exactly as coding one byte or character at a time would.
 #include "krtools/bufenc.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstddef>
 #include <cstring>
 
-#include "stream/base64_groups.h"
+#include "stream/base64/kernels.h"
+#include "stream/base64/scalar/scalar.h"
 #include "stream/codec_tables.h"
 
 namespace {
 
 using namespace krtools::codec;
+using krtools::base64::ChosenKernels;
+using krtools::base64::Kernels;
 
 enum class Format { kNone, kBase64, kBase64DecodeOnly, kHex };
 
@@ -51,13 +55,13 @@ int EncodeBase64(const unsigned char* in, char* out, int length, FilterContext* 
         if (pending == 3) {
             const unsigned char group[3] = {uint8_t(buffer >> 16), uint8_t(buffer >> 8),
                                             uint8_t(buffer)};
-            o = EncodeGroups(group, 1, o);
+            o = krtools::base64::EncodeScalar(group, 1, o);
             pending = 0;
         }
     }
     if (pending == 0) {
         size_t groups = (total - used) / 3;
-        o = EncodeGroups(in + used, groups, o);
+        o = ChosenKernels().encode(in + used, groups, o);
         pending = total - used - groups * 3;
     }
     context->bitBuffer = int32_t(ShiftInBytes(uint32_t(context->bitBuffer), in, total));
@@ -71,31 +75,84 @@ int EncodeHex(const unsigned char* in, char* out, int length) {
     return 2 * length;
 }
 
+// Runs shorter than this are decoded by the single steps of DecodeBase64.
+constexpr size_t kRunMinimum = 64;
+// Characters whose digits are gathered at a time when a run has others.
+constexpr size_t kCompressChunk = 2048;
+
+// The position in |in| of the |count|-th alphabet character before |end|.
+size_t BackOverDigits(const unsigned char* in, size_t end, size_t count) {
+    while (count != 0) {
+        if (kBase64Values[in[--end]] != kNotDigit) --count;
+    }
+    return end;
+}
+
+// Decodes whole groups from the start of |in|, with nothing pending before
+// it, skipping characters outside the alphabet; stops with fewer than
+// kRunMinimum characters left or when a chunk holds no whole group. Returns
+// the characters used: alphabet characters after the last whole group are
+// left unused. |out| and |buffer| move on as the single steps would move
+// them.
+size_t DecodeRun(const Kernels& kernels, const unsigned char* in, size_t length,
+                 unsigned char*& out, uint32_t& buffer) {
+    unsigned char* const start = out;
+    size_t used = 0;
+    while (length - used >= kRunMinimum) {
+        // Straight from the input while it holds only digits.
+        const size_t groups = kernels.decode(in + used, length - used, out);
+        used += 4 * groups;
+        out += 3 * groups;
+        if (length - used < kRunMinimum) break;
+        // Otherwise the digits of a chunk, gathered.
+        unsigned char digits[kCompressChunk + 64];
+        const size_t chunk = std::min(length - used, kCompressChunk);
+        const size_t kept = kernels.compress(in + used, chunk, digits);
+        const size_t chunkGroups = kept / 4;
+        if (chunkGroups == 0) break;
+        kernels.decode(digits, 4 * chunkGroups, out);
+        out += 3 * chunkGroups;
+        used = BackOverDigits(in, used + chunk, kept % 4);
+    }
+    buffer = ShiftInBytes(buffer, start, size_t(out - start));
+    return used;
+}
+
 int DecodeBase64(const char* text, unsigned char* out, int length, FilterContext* context) {
     const auto* in = reinterpret_cast<const unsigned char*>(text);
     const size_t total = size_t(length);
     uint32_t buffer = uint32_t(context->bitBuffer);
     int bitCount = context->bitCount;
     if (bitCount < 0 || bitCount > 7) bitCount = 0;
+    const Kernels& kernels = ChosenKernels();
     unsigned char* o = out;
     size_t i = 0;
+    size_t runsFrom = 0;  // where DecodeRun may next be tried
     while (i < total) {
-        // Fast path: runs of four alphabet characters give three bytes and
-        // leave the pending bit count as it was.
-        while (i + 4 <= total) {
+        if (bitCount == 0 && i >= runsFrom && total - i >= kRunMinimum) {
+            const size_t used = DecodeRun(kernels, in + i, total - i, o, buffer);
+            // No progress: the next characters are left to the single steps.
+            if (used == 0) runsFrom = i + kRunMinimum;
+            i += used;
+            continue;
+        }
+        // One group of four alphabet characters gives three bytes and leaves
+        // the pending bit count as it was.
+        if (i + 4 <= total) {
             uint32_t v = kGroupDigit0[in[i]] | kGroupDigit1[in[i + 1]] | kGroupDigit2[in[i + 2]] |
                          kGroupDigit3[in[i + 3]];
-            if (v & kBadGroup) break;
-            uint64_t acc = (uint64_t(buffer) << 24) | v;
-            o[0] = uint8_t(acc >> (bitCount + 16));
-            o[1] = uint8_t(acc >> (bitCount + 8));
-            o[2] = uint8_t(acc >> bitCount);
-            o += 3;
-            buffer = uint32_t(acc);
-            i += 4;
+            if (!(v & kBadGroup)) {
+                uint64_t acc = (uint64_t(buffer) << 24) | v;
+                o[0] = uint8_t(acc >> (bitCount + 16));
+                o[1] = uint8_t(acc >> (bitCount + 8));
+                o[2] = uint8_t(acc >> bitCount);
+                o += 3;
+                buffer = uint32_t(acc);
+                i += 4;
+                continue;
+            }
         }
-        if (i >= total) break;
-        // Slow path: one character.
+        // Otherwise one character.
         uint8_t v = kBase64Values[in[i++]];
         if (v == kNotDigit) continue;
         buffer = (buffer << 6) | v;

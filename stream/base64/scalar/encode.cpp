@@ -1,6 +1,6 @@
 // Whole-group Base64 encoding through a table of the two digits of every
 // 12-bit value, eight characters per step where the input allows.
-#include "stream/base64_groups.h"
+#include "stream/base64/scalar/scalar.h"
 
 #include <array>
 #include <cstdint>
@@ -8,8 +8,10 @@
 
 #include "stream/codec_tables.h"
 
-namespace krtools::codec {
+namespace krtools::base64 {
 namespace {
+
+using codec::kBase64Alphabet;
 
 // The two digits of each 12-bit value as they lie in memory when stored as
 // one 16-bit value on this machine.
@@ -55,7 +57,7 @@ inline void EncodeGroup(const unsigned char* in, char* out) {
 
 }  // namespace
 
-char* EncodeGroups(const unsigned char* in, size_t groups, char* out) {
+char* EncodeScalar(const unsigned char* in, size_t groups, char* out) {
     // Two groups per step from one 8-byte load; the load reads two bytes past
     // the pair, so the last pair of the input goes the short way.
     for (; groups >= 5; groups -= 4, in += 12, out += 16) {
@@ -69,4 +71,4 @@ char* EncodeGroups(const unsigned char* in, size_t groups, char* out) {
     return out;
 }
 
-}  // namespace krtools::codec
+}  // namespace krtools::base64
