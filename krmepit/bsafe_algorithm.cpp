@@ -66,10 +66,7 @@ bool Describes(int held, int asked, DigestKind pbeDigest) {
 const EVP_MD* FetchedDigest(DigestKind kind) { return Methods().Digest(kind); }
 const EVP_CIPHER* FetchedDesCbc() { return Methods().DesCbc(); }
 
-AlgorithmObject::~AlgorithmObject() {
-    Reset();
-    EVP_MD_CTX_free(digestContext);
-}
+AlgorithmObject::~AlgorithmObject() { Reset(); }
 
 void AlgorithmObject::Reset() {
     infoType = 0;
@@ -78,8 +75,44 @@ void AlgorithmObject::Reset() {
     pbe = PbeState();
     OPENSSL_cleanse(&random, sizeof random);
     random = RandomState();
+    OPENSSL_cleanse(digestState, sizeof digestState);
 }
 
+namespace {
+
+// Destroyed algorithm objects of this thread, kept emptied, so that an
+// object made per message (as KR_HASH does) costs no allocation once the
+// first has gone.
+class ReleasedObjects {
+public:
+    ReleasedObjects() = default;
+    ~ReleasedObjects() {
+        while (count_ != 0) delete objects_[--count_];
+    }
+    ReleasedObjects(const ReleasedObjects&) = delete;
+    ReleasedObjects& operator=(const ReleasedObjects&) = delete;
+
+    // A kept object, empty as a new one, or null.
+    AlgorithmObject* Take() { return count_ != 0 ? objects_[--count_] : nullptr; }
+
+    // Keeps the emptied |object|, or deletes it when enough are kept.
+    void Give(AlgorithmObject* object) {
+        if (count_ == kKept) {
+            delete object;
+            return;
+        }
+        objects_[count_++] = object;
+    }
+
+private:
+    static constexpr int kKept = 4;
+    AlgorithmObject* objects_[kKept] = {};
+    int count_ = 0;
+};
+
+thread_local ReleasedObjects releasedObjects;
+
+}  // namespace
 }  // namespace krmepit
 
 using krmepit::AlgorithmObject;
@@ -88,7 +121,8 @@ using krmepit::AsAlgorithm;
 int B_CreateAlgorithmObject(B_ALGORITHM_OBJ* algorithmObject) {
     if (algorithmObject == nullptr) return KM_ERROR_INVALID_ARGUMENT;
     *algorithmObject = nullptr;
-    AlgorithmObject* object = new (std::nothrow) AlgorithmObject();
+    AlgorithmObject* object = krmepit::releasedObjects.Take();
+    if (object == nullptr) object = new (std::nothrow) AlgorithmObject();
     if (object == nullptr) return KM_ERROR_ALLOC;
     *algorithmObject = object;
     return KM_OK;
@@ -96,8 +130,11 @@ int B_CreateAlgorithmObject(B_ALGORITHM_OBJ* algorithmObject) {
 
 void B_DestroyAlgorithmObject(B_ALGORITHM_OBJ* algorithmObject) {
     if (algorithmObject == nullptr) return;
-    delete AsAlgorithm(*algorithmObject);
+    AlgorithmObject* object = AsAlgorithm(*algorithmObject);
     *algorithmObject = nullptr;
+    if (object == nullptr) return;
+    object->Reset();
+    krmepit::releasedObjects.Give(object);
 }
 
 int B_SetAlgorithmInfo(B_ALGORITHM_OBJ algorithmObject, B_INFO_TYPE infoType, POINTER info) {

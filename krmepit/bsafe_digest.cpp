@@ -1,11 +1,34 @@
-// Message digests of algorithm objects (AI_MD5, AI_SHA1). The digest method
-// is fetched once per process and the object's context is reused by every
-// B_DigestInit, so a digest costs no fetch and no allocation after the first.
+// Message digests of algorithm objects (AI_MD5, AI_SHA1) through libcrypto's
+// plain MD5 and SHA-1 functions on a state inside the object: the same
+// digests as the fetched methods, without the allocation that every
+// EVP_DigestInit_ex2 makes, so that a short message costs no allocation.
+#define OPENSSL_SUPPRESS_DEPRECATED
+#include <openssl/md5.h>
+#include <openssl/sha.h>
+
 #include "krmepit/bsafe_internal.h"
 
 using krmepit::AlgorithmObject;
 using krmepit::AsAlgorithm;
 using krmepit::Phase;
+
+namespace {
+
+static_assert(sizeof(MD5_CTX) <= sizeof(AlgorithmObject::digestState) &&
+                  sizeof(SHA_CTX) <= sizeof(AlgorithmObject::digestState),
+              "the digest states fit the object");
+
+MD5_CTX* Md5State(AlgorithmObject* object) {
+    return reinterpret_cast<MD5_CTX*>(object->digestState);
+}
+
+SHA_CTX* Sha1State(AlgorithmObject* object) {
+    return reinterpret_cast<SHA_CTX*>(object->digestState);
+}
+
+bool IsMd5(const AlgorithmObject* object) { return object->infoType == AI_MD5; }
+
+}  // namespace
 
 int B_DigestInit(B_ALGORITHM_OBJ algorithmObject, B_KEY_OBJ /*key*/, B_ALGORITHM_CHOOSER chooser,
                  POINTER /*surrender*/) {
@@ -14,15 +37,9 @@ int B_DigestInit(B_ALGORITHM_OBJ algorithmObject, B_KEY_OBJ /*key*/, B_ALGORITHM
     if (object->infoType != AI_MD5 && object->infoType != AI_SHA1) {
         return KM_ERROR_NOT_INITIALIZED;
     }
-    const EVP_MD* md = krmepit::FetchedDigest(
-        object->infoType == AI_MD5 ? krmepit::DigestKind::MD5 : krmepit::DigestKind::SHA1);
-    if (md == nullptr) return KM_ERROR_INTERNAL;
-    if (object->digestContext == nullptr) {
-        object->digestContext = EVP_MD_CTX_new();
-        if (object->digestContext == nullptr) return KM_ERROR_ALLOC;
-    }
     object->phase = Phase::Idle;
-    if (EVP_DigestInit_ex2(object->digestContext, md, nullptr) != 1) return KM_ERROR_INTERNAL;
+    const int ok = IsMd5(object) ? MD5_Init(Md5State(object)) : SHA1_Init(Sha1State(object));
+    if (ok != 1) return KM_ERROR_INTERNAL;
     object->phase = Phase::Digesting;
     return KM_OK;
 }
@@ -33,8 +50,9 @@ int B_DigestUpdate(B_ALGORITHM_OBJ algorithmObject, const unsigned char* data, u
     if (object == nullptr || (data == nullptr && length != 0)) return KM_ERROR_INVALID_ARGUMENT;
     if (object->phase != Phase::Digesting) return KM_ERROR_NOT_INITIALIZED;
     if (length == 0) return KM_OK;
-    if (EVP_DigestUpdate(object->digestContext, data, length) != 1) return KM_ERROR_INTERNAL;
-    return KM_OK;
+    const int ok = IsMd5(object) ? MD5_Update(Md5State(object), data, length)
+                                 : SHA1_Update(Sha1State(object), data, length);
+    return ok == 1 ? KM_OK : KM_ERROR_INTERNAL;
 }
 
 int B_DigestFinal(B_ALGORITHM_OBJ algorithmObject, unsigned char* digest,
@@ -44,14 +62,12 @@ int B_DigestFinal(B_ALGORITHM_OBJ algorithmObject, unsigned char* digest,
         return KM_ERROR_INVALID_ARGUMENT;
     }
     if (object->phase != Phase::Digesting) return KM_ERROR_NOT_INITIALIZED;
-    int size = EVP_MD_CTX_get_size(object->digestContext);
-    if (size <= 0) return KM_ERROR_INTERNAL;
-    if (maxDigestLength < static_cast<unsigned int>(size)) return KM_ERROR_OUTPUT_TOO_SMALL;
+    const unsigned int size = IsMd5(object) ? MD5_DIGEST_LENGTH : SHA_DIGEST_LENGTH;
+    if (maxDigestLength < size) return KM_ERROR_OUTPUT_TOO_SMALL;
     object->phase = Phase::Idle;
-    unsigned int written = 0;
-    if (EVP_DigestFinal_ex(object->digestContext, digest, &written) != 1) {
-        return KM_ERROR_INTERNAL;
-    }
-    *digestLength = written;
+    const int ok =
+        IsMd5(object) ? MD5_Final(digest, Md5State(object)) : SHA1_Final(digest, Sha1State(object));
+    if (ok != 1) return KM_ERROR_INTERNAL;
+    *digestLength = size;
     return KM_OK;
 }

@@ -43,7 +43,8 @@ struct RandomState {
 struct AlgorithmObject {
     int infoType = 0;  // a B_INFO_TYPE, or 0 before B_SetAlgorithmInfo
     Phase phase = Phase::Idle;
-    EVP_MD_CTX* digestContext = nullptr;
+    // The running MD5 or SHA-1 of B_DigestInit (bsafe_digest.cpp).
+    alignas(16) unsigned char digestState[128] = {};
     PbeState pbe;
     RandomState random;
 
