@@ -39,13 +39,32 @@ void CbcEncrypt(unsigned char* data, size_t n, unsigned char* chain, Cipher ciph
 }
 
 // CBC decryption of n bytes (n > 0) in place; the last ciphertext block ends
-// in both `chain` and `saved`.
-template <typename Cipher>
+// in both `chain` and `saved`. The blocks decrypt independently of each
+// other, kLanes at a time through `lanes` (which transforms a Lanes), the
+// rest through `cipher`.
+template <typename Cipher, typename LaneCipher>
 void CbcDecrypt(unsigned char* data, size_t n, unsigned char* chain, unsigned char* saved,
-                Cipher cipher) {
+                Cipher cipher, LaneCipher lanes) {
+    using krtools::des::kLanes;
     uint32_t chainLeft = LoadBigEndian(chain);
     uint32_t chainRight = LoadBigEndian(chain + 4);
-    for (size_t i = 0; i < n; i += kBlockSize) {
+    size_t i = 0;
+    for (; i + kLanes * kBlockSize <= n; i += kLanes * kBlockSize) {
+        krtools::des::Lanes x;
+        for (int b = 0; b < kLanes; ++b) {
+            x.left[b] = LoadBigEndian(data + i + b * kBlockSize);
+            x.right[b] = LoadBigEndian(data + i + b * kBlockSize + 4);
+        }
+        const krtools::des::Lanes ciphertext = x;
+        lanes(x);
+        for (int b = 0; b < kLanes; ++b) {
+            StoreBigEndian(x.left[b] ^ chainLeft, data + i + b * kBlockSize);
+            StoreBigEndian(x.right[b] ^ chainRight, data + i + b * kBlockSize + 4);
+            chainLeft = ciphertext.left[b];
+            chainRight = ciphertext.right[b];
+        }
+    }
+    for (; i < n; i += kBlockSize) {
         const uint32_t cipherLeft = LoadBigEndian(data + i);
         const uint32_t cipherRight = LoadBigEndian(data + i + 4);
         uint32_t left = cipherLeft;
@@ -112,18 +131,22 @@ void ProcessBlocks(EncryptContext* ctx, unsigned char* data, size_t n) {
     auto des3 = [ks1, ks2, ks3](uint32_t& l, uint32_t& r) {
         krtools::des::EncryptHalves3(l, r, ks1, ks2, ks3);
     };
+    auto desLanes = [ks1](krtools::des::Lanes& x) { krtools::des::EncryptLanes(x, ks1); };
+    auto des3Lanes = [ks1, ks2, ks3](krtools::des::Lanes& x) {
+        krtools::des::EncryptLanes3(x, ks1, ks2, ks3);
+    };
     switch (ctx->mode) {
         case 'D':
             CbcEncrypt(data, n, ctx->chain, des);
             break;
         case 'd':
-            CbcDecrypt(data, n, ctx->chain, ctx->savedBlock, des);
+            CbcDecrypt(data, n, ctx->chain, ctx->savedBlock, des, desLanes);
             break;
         case 'T':
             CbcEncrypt(data, n, ctx->chain, des3);
             break;
         case 't':
-            CbcDecrypt(data, n, ctx->chain, ctx->savedBlock, des3);
+            CbcDecrypt(data, n, ctx->chain, ctx->savedBlock, des3, des3Lanes);
             break;
         case 'R':
             Rc2CbcEncrypt(data, n, ctx);

@@ -113,6 +113,46 @@ inline void EncryptHalves3(uint32_t& left, uint32_t& right, const uint32_t* sche
     std::swap(left, right);
 }
 
+// Independent blocks interleaved: the same rounds on kLanes blocks at once,
+// so that the table look-ups of one block overlap those of the others.
+inline constexpr int kLanes = 4;
+
+struct Lanes {
+    uint32_t left[kLanes];
+    uint32_t right[kLanes];
+};
+
+inline void RoundsLanes(uint32_t* left, uint32_t* right, const uint32_t* schedule) {
+    for (int round = 0; round < 16; round += 2) {
+        const uint32_t* keys = schedule + 2 * round;
+        for (int b = 0; b < kLanes; ++b) left[b] ^= RoundFunction(right[b], keys[0], keys[1]);
+        for (int b = 0; b < kLanes; ++b) right[b] ^= RoundFunction(left[b], keys[2], keys[3]);
+    }
+}
+
+// EncryptHalves on every lane.
+inline void EncryptLanes(Lanes& x, const uint32_t* schedule) {
+    for (int b = 0; b < kLanes; ++b) InitialPermutation(x.left[b], x.right[b]);
+    RoundsLanes(x.left, x.right, schedule);
+    for (int b = 0; b < kLanes; ++b) {
+        FinalPermutation(x.right[b], x.left[b]);
+        std::swap(x.left[b], x.right[b]);
+    }
+}
+
+// EncryptHalves3 on every lane.
+inline void EncryptLanes3(Lanes& x, const uint32_t* schedule1, const uint32_t* schedule2,
+                          const uint32_t* schedule3) {
+    for (int b = 0; b < kLanes; ++b) InitialPermutation(x.left[b], x.right[b]);
+    RoundsLanes(x.left, x.right, schedule1);
+    RoundsLanes(x.right, x.left, schedule2);
+    RoundsLanes(x.left, x.right, schedule3);
+    for (int b = 0; b < kLanes; ++b) {
+        FinalPermutation(x.right[b], x.left[b]);
+        std::swap(x.left[b], x.right[b]);
+    }
+}
+
 }  // namespace krtools::des
 
 #endif  // KRTOOLS_CRYPTO_DES_CORE_H
