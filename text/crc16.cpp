@@ -22,7 +22,10 @@ CrcFunction ChooseCrc() {
 
 unsigned short AccumulateCRC(unsigned short crc, const unsigned char* data, unsigned short length) {
     static const CrcFunction crcFunction = ChooseCrc();
-    // Below one folding step the tables are the fastest on every level.
+    // Below one folding step the tables are the fastest on every level;
+    // below a few 512-bit steps the 128-bit folding is.
     if (length < 64) return krtools::crc::CrcTable(crc, data, length);
+    if (length < 512 && crcFunction == krtools::crc::CrcVpclmul)
+        return krtools::crc::CrcPclmul(crc, data, length);
     return crcFunction(crc, data, length);
 }

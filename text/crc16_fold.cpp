@@ -36,15 +36,23 @@ KR_PCLMUL inline __m128i StartValue(uint16_t crc) {
 }
 
 // The CRC (start 0) of the 128-bit piece x, then of the remaining bytes.
-KR_PCLMUL uint16_t Finish(__m128i x, const unsigned char* rest, size_t length) {
-    const __m128i reverse = _mm_set_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-    alignas(16) unsigned char bytes[16];
-    _mm_store_si128(reinterpret_cast<__m128i*>(bytes), _mm_shuffle_epi8(x, reverse));
-    return CrcTable(CrcSixteen(0, bytes), rest, length);
+// The piece is stored as it lies in the register, its first byte last.
+KR_PCLMUL inline __attribute__((always_inline)) uint16_t Finish(__m128i x,
+                                                                const unsigned char* rest,
+                                                                size_t length) {
+    alignas(16) unsigned char b[16];
+    _mm_store_si128(reinterpret_cast<__m128i*>(b), x);
+    const auto& t = kTables;
+    const uint16_t crc =
+        uint16_t(t[15][b[15]] ^ t[14][b[14]] ^ t[13][b[13]] ^ t[12][b[12]] ^ t[11][b[11]] ^
+                 t[10][b[10]] ^ t[9][b[9]] ^ t[8][b[8]] ^ t[7][b[7]] ^ t[6][b[6]] ^ t[5][b[5]] ^
+                 t[4][b[4]] ^ t[3][b[3]] ^ t[2][b[2]] ^ t[1][b[1]] ^ t[0][b[0]]);
+    return length != 0 ? CrcTable(crc, rest, length) : crc;
 }
 
 // Folds the 16-byte pieces from `p` into x, then finishes.
-KR_PCLMUL uint16_t FoldRest(__m128i x, const unsigned char* p, size_t length) {
+KR_PCLMUL inline __attribute__((always_inline)) uint16_t FoldRest(__m128i x, const unsigned char* p,
+                                                                  size_t length) {
     const __m128i k128 = KR_FOLD128(128);
     for (; length >= 16; length -= 16, p += 16) x = _mm_xor_si128(Fold(x, k128), Reversed(p));
     return Finish(x, p, length);
