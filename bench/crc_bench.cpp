@@ -11,6 +11,8 @@
 
 #include "bench_util.h"
 #include "krtools/strutil.h"
+#include "platform/cpu.h"
+#include "text/crc16_kernels.h"
 
 namespace {
 
@@ -63,6 +65,23 @@ void CrcPeer(benchmark::State& state, size_t size) {
     Finish(state, size, nullptr);
 }
 
+// One path of a given level over 1 MiB, whatever level the process chose.
+void CrcPathOurs(benchmark::State& state, krplatform::CpuLevel level, const char* target) {
+    const auto data = RandomBuffer(kMiB);
+    const auto path =
+        level == krplatform::CpuLevel::kAvx2 ? krtools::crc::CrcPclmul : krtools::crc::CrcTable;
+    if (krplatform::SimdLevel() < level) state.SkipWithError("level not available here");
+    if (path(0, data.data(), kMiB) != PeerCrc(data)) {
+        std::fprintf(stderr, "CRC mismatch between the %s path and Boost.CRC\n",
+                     krplatform::CpuLevelName(level));
+        std::abort();
+    }
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(path(0, data.data(), kMiB));
+    }
+    Finish(state, kMiB, target);
+}
+
 void EdcEncode(benchmark::State& state) {
     const auto data = RandomBuffer(kMiB);
     std::vector<unsigned char> out(kMiB + kMiB / 7 + 1);
@@ -99,6 +118,13 @@ const bool kRegistered = [] {
                                      c.target);
         benchmark::RegisterBenchmark((std::string(c.name) + "/peer").c_str(), CrcPeer, c.size);
     }
+    // The 128-bit folding (the avx2 level) and the slicing-by-16 tables.
+    benchmark::RegisterBenchmark("crc16_xmodem_1MiB_pclmul/ours", CrcPathOurs,
+                                 krplatform::CpuLevel::kAvx2, "30");
+    benchmark::RegisterBenchmark("crc16_xmodem_1MiB_pclmul/peer", CrcPeer, kMiB);
+    benchmark::RegisterBenchmark("crc16_xmodem_1MiB_scalar/ours", CrcPathOurs,
+                                 krplatform::CpuLevel::kScalar, "12");
+    benchmark::RegisterBenchmark("crc16_xmodem_1MiB_scalar/peer", CrcPeer, kMiB);
     benchmark::RegisterBenchmark("edc_encode_1MiB/ours", EdcEncode);
     benchmark::RegisterBenchmark("edc_decode_1MiB/ours", EdcDecode);
     return true;

@@ -8,6 +8,12 @@
 // is added to the first 16 message bits, where it acts the same way.
 #include <immintrin.h>
 
+// GCC 12 takes the undefined upper parts inside some AVX-512 intrinsics for
+// uninitialised values.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+
 #include "text/crc16_kernels.h"
 
 namespace krtools::crc {

@@ -3,6 +3,12 @@
 // VBMI2 compress instruction where the processor has it.
 #include <immintrin.h>
 
+// GCC 12 takes the undefined upper parts inside some AVX-512 intrinsics for
+// uninitialised values.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+
 #include <array>
 #include <cstdint>
 
