@@ -81,17 +81,25 @@ void ContextOurs(benchmark::State& state, EncryptContext ctx, const char* target
 
 void Des3ContextOurs(benchmark::State& state) { ContextOurs(state, MakeContext('T')); }
 
+// OpenSSL's schedules of the three keys of kKey24, and the IV.
+struct PeerKeys {
+    DES_key_schedule k1, k2, k3;
+    DES_cblock iv;
+    PeerKeys() {
+        SetPeerKey(kKey24, &k1);
+        SetPeerKey(kKey24 + 8, &k2);
+        SetPeerKey(kKey24 + 16, &k3);
+        std::memcpy(iv, kIv, 8);
+    }
+};
+
 void Des3CbcPeer(benchmark::State& state) {
     auto data = RandomBuffer(kMiB, 2);
     std::vector<unsigned char> out(kMiB);
-    DES_key_schedule k1, k2, k3;
-    SetPeerKey(kKey24, &k1);
-    SetPeerKey(kKey24 + 8, &k2);
-    SetPeerKey(kKey24 + 16, &k3);
-    DES_cblock iv;
-    std::memcpy(iv, kIv, 8);
+    PeerKeys keys;
     for (auto _ : state) {
-        DES_ede3_cbc_encrypt(data.data(), out.data(), kMiB, &k1, &k2, &k3, &iv, DES_ENCRYPT);
+        DES_ede3_cbc_encrypt(data.data(), out.data(), kMiB, &keys.k1, &keys.k2, &keys.k3, &keys.iv,
+                             DES_ENCRYPT);
         benchmark::DoNotOptimize(out.data());
     }
     Finish(state, false, "");
@@ -108,18 +116,13 @@ std::vector<unsigned char> OurCbcDecrypt(char mode, std::vector<unsigned char> d
 
 void PeerCbcDecrypt(bool triple, const std::vector<unsigned char>& data,
                     std::vector<unsigned char>& out) {
-    DES_key_schedule k1, k2, k3;
-    SetPeerKey(kKey24, &k1);
-    SetPeerKey(kKey24 + 8, &k2);
-    SetPeerKey(kKey24 + 16, &k3);
-    DES_cblock iv;
-    std::memcpy(iv, kIv, 8);
+    PeerKeys keys;
+    const auto size = static_cast<long>(data.size());
     if (triple) {
-        DES_ede3_cbc_encrypt(data.data(), out.data(), static_cast<long>(data.size()), &k1, &k2, &k3,
-                             &iv, DES_DECRYPT);
+        DES_ede3_cbc_encrypt(data.data(), out.data(), size, &keys.k1, &keys.k2, &keys.k3, &keys.iv,
+                             DES_DECRYPT);
     } else {
-        DES_cbc_encrypt(data.data(), out.data(), static_cast<long>(data.size()), &k1, &iv,
-                        DES_DECRYPT);
+        DES_cbc_encrypt(data.data(), out.data(), size, &keys.k1, &keys.iv, DES_DECRYPT);
     }
 }
 

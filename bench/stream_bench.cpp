@@ -118,6 +118,13 @@ struct Sink {
     }
 };
 
+// Makes |chain| write into |sink|; `keep` says whether the text is kept.
+void WriteInto(KRFilterContainer& chain, Sink& sink, bool keep) {
+    sink.keep = keep;
+    chain.SetWriteCallback(Sink::Write);
+    chain.SetWriteHandle(reinterpret_cast<unsigned char*>(&sink));
+}
+
 void Finish(benchmark::State& state, const char* target) {
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(kSize));
     if (target != nullptr) state.SetLabel(std::string("target=") + target);
@@ -215,9 +222,7 @@ void FilterChainOurs(benchmark::State& state, const char* target) {
     KRFilterContainer chain;
     chain.AddProcess(new KRFilterBase64);
     Sink sink;
-    chain.SetWriteCallback(Sink::Write);
-    chain.SetWriteHandle(reinterpret_cast<unsigned char*>(&sink));
-    sink.keep = true;
+    WriteInto(chain, sink, true);
     chain.Update(RandomData().data(), int(kSize));
     chain.Final();
     Require(sink.text == Base64Lines76(), "base64 filter layout");
@@ -275,9 +280,7 @@ const std::string& QpText() {
         KRFilterContainer chain;
         chain.AddProcess(new KRFilterQuotedPrintable);
         Sink sink;
-        sink.keep = true;
-        chain.SetWriteCallback(Sink::Write);
-        chain.SetWriteHandle(reinterpret_cast<unsigned char*>(&sink));
+        WriteInto(chain, sink, true);
         chain.Update(TextData().data(), int(kSize));
         chain.Final();
         return sink.text;
@@ -308,8 +311,7 @@ void QpEncodeOurs(benchmark::State& state) {
     KRFilterContainer chain;
     chain.AddProcess(new KRFilterQuotedPrintable);
     Sink sink;
-    chain.SetWriteCallback(Sink::Write);
-    chain.SetWriteHandle(reinterpret_cast<unsigned char*>(&sink));
+    WriteInto(chain, sink, false);
     for (auto _ : state) {
         chain.ResetFilters();
         chain.Update(TextData().data(), int(kSize));
@@ -339,9 +341,7 @@ void QpDecodeOurs(benchmark::State& state) {
     KRFilterContainer chain;
     chain.AddProcess(new KRUnfilterQuotedPrintable);
     Sink sink;
-    sink.keep = true;
-    chain.SetWriteCallback(Sink::Write);
-    chain.SetWriteHandle(reinterpret_cast<unsigned char*>(&sink));
+    WriteInto(chain, sink, true);
     chain.Update(text.data(), int(text.size()));
     Require(sink.text == PeerQpDecode(text), "qp_decode");
     sink.keep = false;

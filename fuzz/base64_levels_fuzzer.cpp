@@ -3,6 +3,7 @@
 // bytes to encode, as text to decode (noise included) and as text cut into
 // pieces for UnfilterData, whose result and carried bits must match a
 // decoder that takes one character at a time.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -39,7 +40,7 @@ void CompareBlockCoders(const Kernels& base, const Kernels& other, const unsigne
     // The digits of the fuzz input's own encoding, so that long runs decode.
     const auto* text = reinterpret_cast<const unsigned char*>(want.data());
     Require(other.decode(text, 4 * groups, gotBytes.data()) == groups);
-    Require(std::memcmp(gotBytes.data(), data, 3 * groups) == 0);
+    Require(groups == 0 || std::memcmp(gotBytes.data(), data, 3 * groups) == 0);
 
     const size_t kept = base.compress(data, size, wantBytes.data());
     Require(other.compress(data, size, gotBytes.data()) == kept);
@@ -69,7 +70,7 @@ void CompareUnfilterData(const unsigned char* data, size_t size) {
             if (bitCount >= 8) expected.push_back(uint8_t(buffer >> (bitCount -= 8)));
         }
         Require(size_t(n) == expected.size() &&
-                std::memcmp(out.data(), expected.data(), expected.size()) == 0);
+                std::equal(expected.begin(), expected.end(), out.begin()));
         Require(uint32_t(context.bitBuffer) == buffer && context.bitCount == bitCount);
         at += length;
     }
