@@ -89,7 +89,8 @@ size_t BackOverDigits(const unsigned char* in, size_t end, size_t count) {
 }
 
 // Decodes whole groups from the start of |in|, with nothing pending before
-// it, skipping characters outside the alphabet; stops with fewer than
+// it, skipping characters outside the alphabet: coders that gather skip them
+// anywhere, the others only between whole groups. Stops with fewer than
 // kRunMinimum characters left or when a chunk holds no whole group. Returns
 // the characters used: alphabet characters after the last whole group are
 // left unused. |out| and |buffer| move on as the single steps would move
@@ -104,7 +105,14 @@ size_t DecodeRun(const Kernels& kernels, const unsigned char* in, size_t length,
         used += 4 * groups;
         out += 3 * groups;
         if (length - used < kRunMinimum) break;
-        // Otherwise the digits of a chunk, gathered.
+        if (!kernels.gathers) {
+            // Characters outside the alphabet between whole groups (line
+            // breaks) are stepped over one by one; they change nothing.
+            if (kBase64Values[in[used]] != kNotDigit) break;
+            while (used < length && kBase64Values[in[used]] == kNotDigit) ++used;
+            continue;
+        }
+        // The digits of a chunk, gathered.
         unsigned char digits[kCompressChunk + 64];
         const size_t chunk = std::min(length - used, kCompressChunk);
         const size_t kept = kernels.compress(in + used, chunk, digits);
@@ -131,8 +139,9 @@ int DecodeBase64(const char* text, unsigned char* out, int length, FilterContext
     while (i < total) {
         if (bitCount == 0 && i >= runsFrom && total - i >= kRunMinimum) {
             const size_t used = DecodeRun(kernels, in + i, total - i, o, buffer);
-            // No progress: the next characters are left to the single steps.
-            if (used == 0) runsFrom = i + kRunMinimum;
+            // No progress: the next characters are left to the single
+            // steps, for a while when the run was gathered in vain.
+            if (used == 0) runsFrom = i + (kernels.gathers ? kRunMinimum : 1);
             i += used;
             continue;
         }

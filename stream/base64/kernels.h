@@ -22,6 +22,10 @@ struct Kernels {
     // Copies the alphabet characters of |in| to |out| in order and returns
     // their count; may write up to 64 bytes past that count.
     size_t (*compress)(const unsigned char* in, size_t length, unsigned char* out);
+    // Whether decoding gathers the digits of a run that has other characters
+    // with compress, rather than decoding the pieces between those; it pays
+    // only when compress is vectorised.
+    bool gathers;
 };
 
 // The coders of each level; a level above the processor's must not be used.

@@ -145,6 +145,6 @@ KR_AVX2 size_t CompressAvx2(const unsigned char* in, size_t length, unsigned cha
     return size_t(out - start) + CompressScalar(in, length, out);
 }
 
-const Kernels kAvx2Kernels = {EncodeAvx2, DecodeAvx2, CompressAvx2};
+const Kernels kAvx2Kernels = {EncodeAvx2, DecodeAvx2, CompressAvx2, true};
 
 }  // namespace krtools::base64

@@ -176,6 +176,6 @@ size_t CompressAvx512(const unsigned char* in, size_t length, unsigned char* out
 
 }  // namespace
 
-const Kernels kAvx512Kernels = {EncodeAvx512, DecodeAvx512, CompressAvx512};
+const Kernels kAvx512Kernels = {EncodeAvx512, DecodeAvx512, CompressAvx512, true};
 
 }  // namespace krtools::base64

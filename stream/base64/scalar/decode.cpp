@@ -53,6 +53,6 @@ size_t CompressScalar(const unsigned char* in, size_t length, unsigned char* out
     return kept;
 }
 
-const Kernels kScalarKernels = {EncodeScalar, DecodeScalar, CompressScalar};
+const Kernels kScalarKernels = {EncodeScalar, DecodeScalar, CompressScalar, false};
 
 }  // namespace krtools::base64
