@@ -1,8 +1,12 @@
 // krtool mail: sends one message through an SMTP relay.
+#include <netdb.h>
+
+#include <cerrno>
 #include <cstdlib>
 #include <string>
 
 #include "command.h"
+#include "krtools/exception.h"
 #include "krtools/mailer.h"
 
 namespace {
@@ -30,17 +34,47 @@ const char kUsage[] =
 
 const char kPasswordVariable[] = "KRTOOL_MAIL_PASSWORD";
 
-int RunExact(const krtool::Args& args) {
-    args.ExpectPositional(0, 1);
-    std::string input = args.Positional().empty() ? "-" : args.Positional()[0];
-    EMailer mailer(args.Get("--server", "localhost").c_str(),
-                   args.Get("--service", "mail").c_str());
-    mailer.SetTimeout(static_cast<int>(args.GetLong("--timeout", 300)));
+const std::vector<krtool::Option> kOptions = {
+    {0, "server", "HOST", "the relay's host name or address (default localhost)"},
+    {0, "service", "NAME|PORT", "a service name the system knows, or a port 1 to 65535"},
+    {0, "from", "ADDR", "the sender's address"},
+    {0, "to", "ADDR", "a recipient's address; repeat for more (--exact: one)"},
+    {0, "subject", "TEXT", "the subject"},
+    {0, "helo", "NAME", "the name sent with EHLO or HELO (--exact: required)"},
+    {0, "timeout", "SECONDS", "time-out of every step, 1 to 86400 (default 300)"},
+    {0, "tls", "MODE", "auto, required, none or implicit (default auto)"},
+    {0, "ca", "FILE", "trusted certificates instead of the system's"},
+    {0, "user", "NAME", "authenticate as NAME"},
+    {0, "password-file", "FILE", "the password is the first line of FILE"},
+    {0, "auth-without-tls", nullptr, "allow authentication without TLS"},
+    {0, "exact", nullptr, "speak the plain historical dialogue"},
+    {0, "raw", nullptr, "--exact: send the body unchanged"},
+};
+
+// The service checked: a port 1 to 65535, or a name the system knows.
+std::string Service(const krtool::Args& args, const std::string& fallback) {
+    const std::string service = args.Get("service", fallback);
+    if (service.empty()) return service;
+    if (service.find_first_not_of("0123456789") == std::string::npos) {
+        args.Number("service", 1, 65535, 0);
+        return service;
+    }
+    if (getservbyname(service.c_str(), "tcp") == nullptr) {
+        throw krtool::UsageError("unknown service '" + service +
+                                 "' (a name from /etc/services or a port 1 to 65535)");
+    }
+    return service;
+}
+
+int Timeout(const krtool::Args& args) {
+    return static_cast<int>(args.Number("timeout", 1, 86400, 300));
+}
+
+void SendExact(EMailer& mailer, const krtool::Args& args, const std::string& input) {
     std::string helo = args.Require("--helo");
     std::string from = args.Require("--from");
     std::string to = args.Require("--to");
     std::string subject = args.Require("--subject");
-
     if (args.Has("--raw") && input != "-") {
         mailer.SendMessageFile(helo.c_str(), from.c_str(), to.c_str(), subject.c_str(),
                                input.c_str());
@@ -53,20 +87,24 @@ int RunExact(const krtool::Args& args) {
         mailer.SendMessageA(helo.c_str(), from.c_str(), to.c_str(), subject.c_str(), body.c_str());
     }
     mailer.Disconnect();
-    return 0;
 }
 
-// Every value given to a repeatable option, in order.
-std::vector<std::string> AllValues(const std::vector<std::string>& argv, const std::string& name) {
-    std::vector<std::string> values;
-    for (size_t i = 0; i < argv.size() && argv[i] != "--"; ++i) {
-        if (argv[i] == name && i + 1 < argv.size()) {
-            values.push_back(argv[++i]);
-        } else if (argv[i].rfind(name + "=", 0) == 0) {
-            values.push_back(argv[i].substr(name.size() + 1));
-        }
+int RunExact(const krtool::Args& args) {
+    args.ExpectPositional(0, 1);
+    const std::string input = args.InputAt(0);
+    const std::string server = args.Get("--server", "localhost"), service = Service(args, "mail");
+    const int timeout = Timeout(args);
+    EMailer mailer(server.c_str(), service.c_str());
+    mailer.SetTimeout(timeout);
+    try {
+        SendExact(mailer, args, input);
+    } catch (const KRException& e) {
+        if (e.rc != EAGAIN && e.rc != EWOULDBLOCK) throw;
+        throw krtool::InputError(
+            "no reply from " + server + ":" + service + " within " + std::to_string(timeout) + " s",
+            krtool::LibraryDetail(e));
     }
-    return values;
+    return 0;
 }
 
 KRSmtpTls TlsMode(const std::string& text) {
@@ -98,9 +136,9 @@ std::string Password(const krtool::Args& args) {
 KRSmtpSettings Settings(const krtool::Args& args) {
     KRSmtpSettings settings;
     settings.server = args.Get("--server", settings.server);
-    settings.service = args.Get("--service");
+    settings.service = Service(args, "");
     settings.heloName = args.Get("--helo", settings.heloName);
-    settings.timeoutSeconds = static_cast<int>(args.GetLong("--timeout", 300));
+    settings.timeoutSeconds = Timeout(args);
     settings.tls = TlsMode(args.Get("--tls", "auto"));
     settings.caFile = args.Get("--ca");
     settings.user = args.Get("--user");
@@ -109,13 +147,13 @@ KRSmtpSettings Settings(const krtool::Args& args) {
     return settings;
 }
 
-int RunVerified(const krtool::Args& args, const std::vector<std::string>& argv) {
+int RunVerified(const krtool::Args& args) {
     args.ExpectPositional(0, 1);
     if (args.Has("--raw")) throw krtool::UsageError("--raw needs --exact");
     KRMailMessage message;
     message.from = args.Require("--from");
     args.Require("--to");
-    message.to = AllValues(argv, "--to");
+    message.to = args.GetAll("to");
     message.subject = args.Require("--subject");
     KRSmtpClient client(Settings(args));
     message.body = krtool::ReadInput(args.Positional().empty() ? "-" : args.Positional()[0]);
@@ -123,21 +161,17 @@ int RunVerified(const krtool::Args& args, const std::vector<std::string>& argv) 
     return 0;
 }
 
-int RunMail(const std::vector<std::string>& argv) {
-    krtool::Args args(argv,
-                      {"--server", "--service", "--helo", "--from", "--to", "--subject",
-                       "--timeout", "--tls", "--ca", "--user", "--password-file"},
-                      {"--raw", "--exact", "--auth-without-tls"});
-    if (!args.Has("--exact")) return RunVerified(args, argv);
+int RunMail(const krtool::Args& args) {
+    if (!args.Has("--exact")) return RunVerified(args);
     for (const char* option :
          {"--tls", "--ca", "--user", "--password-file", "--auth-without-tls"}) {
         if (args.Has(option))
             throw krtool::UsageError(std::string(option) + " needs the verified mode");
     }
-    if (AllValues(argv, "--to").size() > 1) throw krtool::UsageError("--exact takes one --to");
+    if (args.GetAll("to").size() > 1) throw krtool::UsageError("--exact takes one --to");
     return RunExact(args);
 }
 
 }  // namespace
 
-KRTOOL_COMMAND("mail", "send a message through an SMTP relay", kUsage, RunMail);
+KRTOOL_COMMAND_TABLE("mail", "send a message through an SMTP relay", kUsage, kOptions, RunMail);

@@ -108,8 +108,7 @@ const Command* FindCommand(const std::string& name) {
 }
 
 std::vector<Option> AllOptions(const Command& command) {
-    std::vector<Option> all;
-    if (command.options != nullptr) all = *command.options;
+    std::vector<Option> all = *command.options;
     const auto& common = CommonOptions();
     all.insert(all.end(), common.begin(), common.end());
     return all;
@@ -134,45 +133,12 @@ Args::Args(const std::vector<std::string>& argv, const std::vector<Option>& opti
         const Option* option = OptionForCode(options, code);
         if (option == nullptr) throw UsageError("unknown option '" + seen + "'");
         present_.insert(option->longName);
-        if (option->value != nullptr) values_[option->longName] = optarg;
+        if (option->value != nullptr) {
+            values_[option->longName] = optarg;
+            allValues_[option->longName].push_back(optarg);
+        }
     }
     for (int i = optind; i < argc; ++i) positional_.push_back(pointers[static_cast<size_t>(i)]);
-}
-
-Args::Args(const std::vector<std::string>& argv, const std::set<std::string>& valueOptions,
-           const std::set<std::string>& flags) {
-    bool optionsEnded = false;
-    for (size_t i = 0; i < argv.size(); ++i) {
-        const std::string& arg = argv[i];
-        if (optionsEnded || arg == "-" || arg.empty() || arg[0] != '-') {
-            positional_.push_back(arg);
-            continue;
-        }
-        if (arg == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        std::string name = arg;
-        std::string value;
-        const size_t eq = arg.find('=');
-        const bool inlineValue = arg.rfind("--", 0) == 0 && eq != std::string::npos;
-        if (inlineValue) {
-            name = arg.substr(0, eq);
-            value = arg.substr(eq + 1);
-        }
-        if (valueOptions.count(name)) {
-            if (!inlineValue) {
-                if (i + 1 >= argv.size()) throw UsageError("option " + name + " needs a value");
-                value = argv[++i];
-            }
-            values_[Key(name)] = value;
-            present_.insert(Key(name));
-        } else if (flags.count(name) && !inlineValue) {
-            present_.insert(Key(name));
-        } else {
-            throw UsageError("unknown option '" + arg + "'");
-        }
-    }
 }
 
 std::string Args::Key(const std::string& name) {
@@ -194,6 +160,11 @@ std::string Args::Require(const std::string& name) const {
     return it->second;
 }
 
+std::vector<std::string> Args::GetAll(const std::string& name) const {
+    auto it = allValues_.find(Key(name));
+    return it == allValues_.end() ? std::vector<std::string>() : it->second;
+}
+
 long Args::Number(const std::string& name, long min, long max, long fallback,
                   bool hexAllowed) const {
     auto it = values_.find(Key(name));
@@ -206,19 +177,6 @@ long Args::Number(const std::string& name, long min, long max, long fallback,
         throw UsageError("--" + Key(name) + " must be a " + (hexAllowed ? "" : "decimal ") +
                          "number from " + std::to_string(min) + " to " + std::to_string(max) +
                          ", not '" + text + "'");
-    }
-    return value;
-}
-
-long Args::GetLong(const std::string& name, long fallback) const {
-    auto it = values_.find(Key(name));
-    if (it == values_.end()) return fallback;
-    const std::string& text = it->second;
-    errno = 0;
-    char* end = nullptr;
-    long value = std::strtol(text.c_str(), &end, 0);
-    if (text.empty() || *end != '\0' || errno == ERANGE) {
-        throw UsageError("option --" + Key(name) + " needs a number, not '" + text + "'");
     }
     return value;
 }

@@ -54,22 +54,19 @@ public:
     // "-xvalue", clustered flags, options anywhere among the arguments, "--"
     // ends the options. UsageError for unknown options or missing values.
     Args(const std::vector<std::string>& argv, const std::vector<Option>& options);
-    // The older form: `valueOptions` and `flags` named with their dashes.
-    Args(const std::vector<std::string>& argv, const std::set<std::string>& valueOptions,
-         const std::set<std::string>& flags);
 
     bool Has(const std::string& name) const;
     // The option's value, or `fallback` when absent.
     std::string Get(const std::string& name, const std::string& fallback = "") const;
     // The option's value; UsageError when absent.
     std::string Require(const std::string& name) const;
+    // Every value given to a repeatable option, in order.
+    std::vector<std::string> GetAll(const std::string& name) const;
     // The option's value as a decimal integer from `min` to `max`, or
     // `fallback` when absent; UsageError otherwise. With `hexAllowed` a
     // "0x" prefix gives hexadecimal.
     long Number(const std::string& name, long min, long max, long fallback,
                 bool hexAllowed = false) const;
-    // The older form: any number in base 0, with or without dashes in name.
-    long GetLong(const std::string& name, long fallback) const;
     const std::vector<std::string>& Positional() const { return positional_; }
     // The positional argument `index`, or "-" (standard input) when absent.
     std::string InputAt(size_t index) const;
@@ -79,26 +76,23 @@ public:
 private:
     static std::string Key(const std::string& name);
     std::map<std::string, std::string> values_;
+    std::map<std::string, std::vector<std::string>> allValues_;
     std::set<std::string> present_;
     std::vector<std::string> positional_;
 };
 
 // A command that takes its arguments already parsed against its table.
 using CommandFunction = int (*)(const Args& args);
-// A command that parses its own arguments.
-using RawCommandFunction = int (*)(const std::vector<std::string>& argv);
 
 struct Command {
     const char* name;
     const char* summary;                 // one line for "krtool --help"
     const char* usage;                   // synopsis and description for "krtool NAME --help"
-    const std::vector<Option>* options;  // its own options; null for a raw command
+    const std::vector<Option>* options;  // its own options
     CommandFunction run;
-    RawCommandFunction runRaw;
 };
 
-// Adds a command to the registry; used through KRTOOL_COMMAND and
-// KRTOOL_COMMAND_TABLE.
+// Adds a command to the registry; used through KRTOOL_COMMAND_TABLE.
 struct Registrar {
     explicit Registrar(const Command& command);
 };
@@ -160,15 +154,10 @@ std::string FromHex(const std::string& hex, const char* what);
 
 #define KRTOOL_CONCAT_INNER(a, b) a##b
 #define KRTOOL_CONCAT(a, b) KRTOOL_CONCAT_INNER(a, b)
-// Registers a command that parses its own arguments:
-// KRTOOL_COMMAND("name", "summary", "usage", Function);
-#define KRTOOL_COMMAND(name, summary, usage, function)                          \
-    static const ::krtool::Registrar KRTOOL_CONCAT(krtoolRegistrar_, __LINE__)( \
-        ::krtool::Command{name, summary, usage, nullptr, nullptr, function})
 // Registers a command with its option table (a std::vector<krtool::Option>):
 // KRTOOL_COMMAND_TABLE("name", "summary", "usage", kOptions, Function);
-#define KRTOOL_COMMAND_TABLE(name, summary, usage, options, function)           \
-    static const ::krtool::Registrar KRTOOL_CONCAT(krtoolRegistrar_, __LINE__)( \
-        ::krtool::Command{name, summary, usage, &options, function, nullptr})
+#define KRTOOL_COMMAND_TABLE(name, summary, usage, options, function) \
+    static const ::krtool::Registrar KRTOOL_CONCAT(                   \
+        krtoolRegistrar_, __LINE__)(::krtool::Command{name, summary, usage, &options, function})
 
 #endif  // KRTOOL_COMMAND_H

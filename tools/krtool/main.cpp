@@ -62,7 +62,7 @@ void PrintOverview() {
 
 void PrintCommandHelp(const Command& command) {
     std::printf("%s", command.usage);
-    if (command.options != nullptr) PrintOptions(krtool::AllOptions(command));
+    PrintOptions(krtool::AllOptions(command));
 }
 
 // Tab-separated: each command and summary, or each option of one command.
@@ -120,7 +120,6 @@ int Run(const Command& command, const std::vector<std::string>& argv) {
     bool verbose = false;
     for (const auto& arg : argv) verbose = verbose || arg == "--verbose";
     try {
-        if (command.run == nullptr) return Finish(command.runRaw(argv));
         return RunParsed(command, argv, &verbose);
     } catch (const krtool::UsageError& e) {
         return Fail(2, std::string(e.what()) + " (see 'krtool " + command.name + " --help')");
