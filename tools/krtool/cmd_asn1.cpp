@@ -108,16 +108,6 @@ void Dump(std::string der, nlohmann::json* blocks) {
     }
 }
 
-std::string Base64Decode(const std::string& text) {
-    FilterContext context;
-    FilterInit(&context, KR_FILTER_FORMAT_BASE64);
-    std::string bytes(text.size() * 3 / 4 + 1, '\0');
-    const int written = UnfilterData(text.data(), reinterpret_cast<unsigned char*>(&bytes[0]),
-                                     static_cast<int>(text.size()), &context);
-    bytes.resize(static_cast<size_t>(written));
-    return bytes;
-}
-
 // The decoded contents of every PEM block of |text|, in order.
 std::vector<std::string> PemBlocks(const std::string& text) {
     std::vector<std::string> blocks;
@@ -130,7 +120,7 @@ std::vector<std::string> PemBlocks(const std::string& text) {
         const size_t end = text.find(kEnd, body);
         if (end == std::string::npos) throw krtool::InputError("PEM block without an END line");
         if (end - body > static_cast<size_t>(INT_MAX)) throw krtool::InputError("input too large");
-        blocks.push_back(Base64Decode(text.substr(body, end - body)));
+        blocks.push_back(krtool::Base64Decode(text.substr(body, end - body)));
         at = end + sizeof kEnd - 1;
     }
     return blocks;

@@ -50,14 +50,7 @@ const unsigned char* Octets(const std::string& text) {
 // Base64 text (it always begins with "M") decoded here, so that its length
 // is not held against the limit that applies to the DER data.
 std::string DerData(const std::string& input) {
-    if (input.empty() || input[0] != 'M') return input;
-    FilterContext context;
-    FilterInit(&context, KR_FILTER_FORMAT_BASE64);
-    std::string der(input.size() * 3 / 4 + 3, '\0');
-    const int written = UnfilterData(input.data(), reinterpret_cast<unsigned char*>(&der[0]),
-                                     static_cast<int>(input.size()), &context);
-    der.resize(static_cast<size_t>(written));
-    return der;
+    return input.empty() || input[0] != 'M' ? input : krtool::Base64Decode(input);
 }
 
 void Encrypt(KR_PBE& pbe, const krtool::Args& args, const std::string& input) {

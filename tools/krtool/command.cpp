@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "krtools/bufenc.h"
+
 namespace krtool {
 
 namespace {
@@ -253,6 +255,16 @@ int WritePieceToStdout(const char* data, int length, unsigned char*, unsigned ch
         return -1;
     }
     return 0;
+}
+
+std::string Base64Decode(const std::string& text) {
+    FilterContext context;
+    FilterInit(&context, KR_FILTER_FORMAT_BASE64);
+    std::string bytes(text.size() * 3 / 4 + 3, '\0');
+    const int written = UnfilterData(text.data(), reinterpret_cast<unsigned char*>(&bytes[0]),
+                                     static_cast<int>(text.size()), &context);
+    bytes.resize(static_cast<size_t>(written));
+    return bytes;
 }
 
 std::string ToHex(const unsigned char* data, size_t length, bool upper) {

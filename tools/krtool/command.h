@@ -144,6 +144,10 @@ struct StdoutSink {
 };
 int WritePieceToStdout(const char* data, int length, unsigned char* unused, unsigned char* handle);
 
+// The octets of Base64 text, through the library's decoder (characters
+// outside the alphabet are skipped). `text` must be shorter than 2 GiB.
+std::string Base64Decode(const std::string& text);
+
 // Hexadecimal helpers for keys and dumps.
 std::string ToHex(const unsigned char* data, size_t length, bool upper = true);
 // Decodes hex text (upper or lower case, even length); UsageError naming
