@@ -139,9 +139,9 @@ unsigned char* TIPEM_CERT_OBJ::GetPublicKeyHash() {
 unsigned char* TIPEM_CERT_OBJ::GetMD5FingerPrint() { return GetPublicKeyHash(); }
 
 unsigned char* TIPEM_CERT_OBJ::GetSHA1ThumbPrint() {
-    SHA1_Init(&sha1Context);
-    SHA1_Update(&sha1Context, der, derLen);
-    SHA1_Final(digest, &sha1Context);
+    KRMEPIT_SHA1Init(&sha1Context);
+    KRMEPIT_SHA1Update(&sha1Context, der, derLen);
+    KRMEPIT_SHA1Final(digest, &sha1Context);
     return digest;
 }
 

@@ -2,6 +2,8 @@ include(CMakePackageConfigHelpers)
 
 install(DIRECTORY include/krtools DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
         FILES_MATCHING PATTERN "*.h")
+install(FILES "${PROJECT_BINARY_DIR}/include/krtools/version.h"
+        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/krtools)
 install(DIRECTORY krmepit/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/krmepit
         FILES_MATCHING PATTERN "*.h" PATTERN "libctx.h" EXCLUDE PATTERN "*_internal.h" EXCLUDE)
 
@@ -15,6 +17,9 @@ install(TARGETS ${kr_install_targets} EXPORT krtoolsTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(TARGET krtool)
+  # Installed, krtool finds the libraries relative to its own folder.
+  file(RELATIVE_PATH kr_bin_to_lib "${CMAKE_INSTALL_FULL_BINDIR}" "${CMAKE_INSTALL_FULL_LIBDIR}")
+  set_target_properties(krtool PROPERTIES INSTALL_RPATH "$ORIGIN/${kr_bin_to_lib}")
   install(TARGETS krtool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
 install(EXPORT krtoolsTargets NAMESPACE krtools::

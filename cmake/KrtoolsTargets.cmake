@@ -13,18 +13,18 @@ function(kr_add_component name)
   if(NOT sources)
     add_library(kr_${name} INTERFACE)
     target_include_directories(kr_${name} INTERFACE
-      "${PROJECT_SOURCE_DIR}/include" "${PROJECT_SOURCE_DIR}")
+      "${PROJECT_SOURCE_DIR}/include" "${PROJECT_BINARY_DIR}/include" "${PROJECT_SOURCE_DIR}")
     target_link_libraries(kr_${name} INTERFACE ${ARG_DEPS})
     return()
   endif()
   add_library(kr_${name}_obj OBJECT ${sources})
   target_include_directories(kr_${name}_obj PUBLIC
-    "${PROJECT_SOURCE_DIR}/include" "${PROJECT_SOURCE_DIR}")
+    "${PROJECT_SOURCE_DIR}/include" "${PROJECT_BINARY_DIR}/include" "${PROJECT_SOURCE_DIR}")
   target_compile_definitions(kr_${name}_obj PRIVATE KRTOOLS_BUILDING KRMEPIT_BUILDING)
   target_link_libraries(kr_${name}_obj PUBLIC ${ARG_DEPS})
   add_library(kr_${name} STATIC $<TARGET_OBJECTS:kr_${name}_obj>)
   target_include_directories(kr_${name} PUBLIC
-    "${PROJECT_SOURCE_DIR}/include" "${PROJECT_SOURCE_DIR}")
+    "${PROJECT_SOURCE_DIR}/include" "${PROJECT_BINARY_DIR}/include" "${PROJECT_SOURCE_DIR}")
   target_link_libraries(kr_${name} PUBLIC ${ARG_DEPS})
   if(NOT name STREQUAL "krmepit")
     set(KR_LIBRARY_COMPONENTS ${KR_LIBRARY_COMPONENTS} ${name} CACHE INTERNAL "")
@@ -67,9 +67,12 @@ function(kr_add_libraries)
       VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
     target_include_directories(${t} PUBLIC
       $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>
+      $<BUILD_INTERFACE:${PROJECT_BINARY_DIR}/include>
       $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>
       $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
   endforeach()
+  # Installed, libkrtools finds libkrmepit beside itself.
+  set_target_properties(krtools_shared PROPERTIES INSTALL_RPATH "$ORIGIN")
   add_library(krtools::krtools ALIAS krtools_shared)
   add_library(krtools::krtools_static ALIAS krtools_static)
 endfunction()

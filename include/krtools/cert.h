@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "krmepit/krmepit_sha1.h"
 #include "krmepit/tipem.h"
 #include "krtools/digest.h"
 #include "krtools/exception.h"
@@ -145,7 +146,8 @@ public:
     // toolkit certificate object) or by the caller for SetFromFields.
     TCERT_FIELDS fields;
     AA_MD5_CTX md5Context;
-    SHA_CTX sha1Context;
+    // A SHA_CTX in storage of its own size (see krmepit/krmepit_sha1.h).
+    KRMEPIT_SHA1_CTX sha1Context;
     // The result of the last digest operation; MD5 results fill the first 16
     // octets and leave the last 4 as they were.
     unsigned char digest[20];

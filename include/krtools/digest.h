@@ -6,16 +6,9 @@
 
 #include <cstdint>
 
-// SHA1_Init, SHA1_Update and SHA1_Final are libcrypto's own functions, part
-// of this library's interface. OpenSSL 3 marks them deprecated; unless the
-// includer chose otherwise, their deprecation warnings are switched off. That
-// takes effect when this header comes before any other OpenSSL header; code
-// that includes OpenSSL headers first defines OPENSSL_SUPPRESS_DEPRECATED
-// itself.
-#if !defined(OPENSSL_SUPPRESS_DEPRECATED) && !defined(OPENSSL_API_COMPAT)
-#define OPENSSL_SUPPRESS_DEPRECATED
-#endif
-#include <openssl/sha.h>
+// SHA1_Init, SHA1_Update and SHA1_Final (SHA_CTX) are libcrypto's own
+// functions, part of this library's interface: declared in <openssl/sha.h>,
+// linked with krtools (the CMake target and krtools.pc carry libcrypto).
 
 #include "krtools/export.h"
 #include "krtools/toolkit.h"

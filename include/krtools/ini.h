@@ -107,8 +107,8 @@ private:
 
     std::string name_;
     std::vector<INIFileEntry> entries_;
-    // Hash index over the keywords (see config/name_index.h); empty while
-    // the section is small enough to be searched linearly.
+    // Hash index over the keywords; empty while the section is small enough
+    // to be searched linearly.
     std::vector<uint64_t> index_;
 };
 

@@ -1,8 +1,10 @@
 // KR_HASH, the library's MD5 and its SHA-1 declarations against libcrypto and
-// published vectors, and the toolkit wrappers they build on. The library
-// header comes first so that its SHA-1 declarations compile without
-// deprecation warnings.
+// published vectors, and the toolkit wrappers they build on. libcrypto's
+// SHA1_ functions are deprecated in OpenSSL 3 but part of the interface.
+#define OPENSSL_SUPPRESS_DEPRECATED
 #include "krtools/digest.h"
+
+#include <openssl/sha.h>
 
 #include <numeric>
 

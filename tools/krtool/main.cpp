@@ -9,6 +9,7 @@
 #include "command.h"
 #include "krtools/exception.h"
 #include "output.h"
+#include "version.h"
 
 namespace {
 
@@ -100,6 +101,7 @@ int Finish(int status) {
 
 int PrintVersion() {
     std::printf("krtool (krtools) %s\n", KRTOOL_VERSION);
+    krtool::PrintLoadedVersions();
     return Finish(0);
 }
 
