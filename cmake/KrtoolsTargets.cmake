@@ -31,6 +31,14 @@ function(kr_add_component name)
   endif()
 endfunction()
 
+# A shared library exports what its headers mark, and no standard library
+# template instances (cmake/exports.map).
+function(kr_limit_exports target)
+  set(map "${PROJECT_SOURCE_DIR}/cmake/exports.map")
+  target_link_options(${target} PRIVATE "LINKER:--version-script=${map}")
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS "${map}")
+endfunction()
+
 # libkrmepit and libkrtools, shared and static, from the component objects.
 function(kr_add_libraries)
   set(objects "")
@@ -52,6 +60,9 @@ function(kr_add_libraries)
     endif()
     set_target_properties(${t} PROPERTIES OUTPUT_NAME krmepit
       VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
+    if(t STREQUAL "krmepit_shared")
+      kr_limit_exports(${t})
+    endif()
     target_include_directories(${t} PUBLIC
       $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>
       $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
@@ -71,6 +82,7 @@ function(kr_add_libraries)
       $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>
       $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
   endforeach()
+  kr_limit_exports(krtools_shared)
   # Installed, libkrtools finds libkrmepit beside itself.
   set_target_properties(krtools_shared PROPERTIES INSTALL_RPATH "$ORIGIN")
   add_library(krtools::krtools ALIAS krtools_shared)
