@@ -7,6 +7,8 @@
 #   make fuzz FUZZ_SECONDS=60
 #   make valgrind  run every test program of the release build under valgrind
 #   make format   rewrite every C/C++ file with clang-format
+#   make package  the Debian package build/release/krtools_<version>_amd64.deb
+#   make abi-update  record the libraries' exported interface as the new baseline (abi/)
 
 SHELL := /bin/bash
 .SHELLFLAGS := -o pipefail -c
@@ -15,8 +17,10 @@ PREFIX ?= /usr/local
 FUZZ_SECONDS ?= 60
 SMOKE_SECONDS ?= 3
 JOBS ?= 2
+# What the release build installs (its tests are not needed for that).
+INSTALLED_TARGETS := krtools_shared krtools_static krmepit_shared krmepit_static krtool krtool_docs
 
-.PHONY: all deps demo test unit clang consumer valgrind fuzz-build fuzz-smoke fuzz bench install format check-format \
+.PHONY: all deps test-deps fuzz-deps demo test unit clang consumer abi abi-update package package-check valgrind fuzz-build fuzz-smoke fuzz bench install format check-format \
         release release-test clean
 
 all: release
@@ -24,12 +28,15 @@ all: release
 deps:
 	@scripts/install-deps
 
+test-deps:
+	@scripts/install-deps --test
+
 demo: deps
 	cmake --preset release
 	cmake --build --preset release -j$(JOBS) --target krtool
 	@scripts/demo build/release/tools/krtool/krtool
 
-test: deps check-format unit clang consumer fuzz-smoke
+test: test-deps check-format unit clang consumer abi package-check fuzz-smoke
 	@scripts/test-summary build/dev/ctest-output.log build/fuzz/fuzz-output.log
 
 # Everything again with clang and warnings as errors, tests included.
@@ -42,8 +49,31 @@ clang:
 # builds two small consumers against them (CMake package and pkg-config).
 consumer:
 	cmake --preset release
-	cmake --build --preset release -j$(JOBS) --target krtools_shared krtools_static krmepit_shared krmepit_static krtool
+	cmake --build --preset release -j$(JOBS) --target $(INSTALLED_TARGETS)
 	scripts/consumer-check build/release
+
+# The exported interface against the baseline under abi/ (abidiff); fails on
+# any difference. After an intended change: make abi-update, commit abi/.
+abi:
+	cmake --preset release
+	cmake --build --preset release -j$(JOBS) --target krtools_shared krmepit_shared
+	scripts/abi-check build/release
+
+abi-update:
+	cmake --preset release
+	cmake --build --preset release -j$(JOBS) --target krtools_shared krmepit_shared
+	scripts/abi-check --update build/release
+
+package:
+	@scripts/install-deps --package
+	cmake --preset release
+	cmake --build --preset release -j$(JOBS) --target $(INSTALLED_TARGETS)
+	cd build/release && cpack -G DEB
+
+# The package's contents, dependencies and lintian's verdict, and its files
+# unpacked into a temporary root: the tool runs and consumers build from there.
+package-check: package
+	scripts/package-check build/release/krtools_*_amd64.deb
 
 valgrind: deps
 	@scripts/install-deps --valgrind
@@ -68,8 +98,11 @@ fuzz-build:
 fuzz-smoke: fuzz-build
 	scripts/fuzz-run $(SMOKE_SECONDS) 2>&1 | tee build/fuzz/fuzz-output.log
 
-fuzz: deps fuzz-build
+fuzz: fuzz-deps fuzz-build
 	scripts/fuzz-run $(FUZZ_SECONDS)
+
+fuzz-deps:
+	@scripts/install-deps --fuzz
 
 bench:
 	@scripts/install-deps --bench
