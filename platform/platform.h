@@ -109,8 +109,10 @@ int OpenTcpSocket(SocketHandle* handle);
 // Sets both the send and the receive time-out; 0 seconds means none.
 int SetSocketTimeouts(SocketHandle handle, int seconds);
 int ConnectSocket(SocketHandle handle, uint32_t address, int port);
-// One send (never raising SIGPIPE) or one receive: the byte count, or -1
-// with the error in LastError(). A time-out is an error (EAGAIN).
+// SocketSend sends all `length` bytes (never raising SIGPIPE), going on
+// after short sends; SocketReceive receives once. Both retry calls
+// interrupted by a signal (EINTR). The byte count, or -1 with the error in
+// LastError(); a time-out is an error (EAGAIN).
 long SocketSend(SocketHandle handle, const void* data, size_t length);
 long SocketReceive(SocketHandle handle, void* buffer, size_t length);
 int CloseSocket(SocketHandle handle);

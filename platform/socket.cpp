@@ -75,11 +75,24 @@ int ConnectSocket(SocketHandle handle, uint32_t address, int port) {
 }
 
 long SocketSend(SocketHandle handle, const void* data, size_t length) {
-    return static_cast<long>(send(handle, data, length, MSG_NOSIGNAL));
+    const char* next = static_cast<const char*>(data);
+    size_t left = length;
+    while (left > 0) {
+        const ssize_t sent = send(handle, next, left, MSG_NOSIGNAL);
+        if (sent < 0 && errno == EINTR) continue;
+        if (sent < 0) return -1;
+        next += sent;
+        left -= static_cast<size_t>(sent);
+    }
+    return static_cast<long>(length);
 }
 
 long SocketReceive(SocketHandle handle, void* buffer, size_t length) {
-    return static_cast<long>(recv(handle, buffer, length, 0));
+    ssize_t received;
+    do {
+        received = recv(handle, buffer, length, 0);
+    } while (received < 0 && errno == EINTR);
+    return static_cast<long>(received);
 }
 
 int CloseSocket(SocketHandle handle) { return close(handle) == 0 ? 0 : errno; }
