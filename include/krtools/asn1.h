@@ -11,6 +11,11 @@
 // sibling count are handled within a constant amount of stack. Decoding time
 // and memory grow linearly with the input (at most one element per two
 // octets).
+//
+// Bounds: the input is at most INT_MAX octets (the int length of the
+// constructor and Decode; a negative length is refused by the allocation).
+// No element's length exceeds the octets left in its region, so lengths
+// stay within int32_t; length octets beyond the last four are shifted out.
 #ifndef KRTOOLS_ASN1_H
 #define KRTOOLS_ASN1_H
 

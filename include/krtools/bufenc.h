@@ -51,6 +51,10 @@ KRTOOLS_API int FilterInit(FilterContext* context, int format);
 // A |length| of -1 is exactly FilterFinal(out, context) and |in| is unused.
 // Any other non-positive length, or a context of another format, writes
 // nothing and returns 0.
+// Largest input: the count written must fit the int result, so Base64
+// takes at most (INT_MAX / 4) * 3 - 3 = 1610612730 bytes per call and
+// hexadecimal INT_MAX / 2 = 1073741823; a longer |length| writes nothing,
+// leaves the context as it was and returns 0.
 KRTOOLS_API int FilterData(const unsigned char* in, char* out, int length, FilterContext* context);
 
 // FilterFinal ends a Base64 stream: it writes the pending one or two bytes as
@@ -81,7 +85,10 @@ KRTOOLS_API int UnfilterData(const char* in, unsigned char* out, int length,
 // one line feed per started line of 64.
 // |encode| zero: decodes |in| skipping characters outside the alphabet; bits
 // left at the end are dropped. |out| needs length * 3 / 4 + 1 bytes at most.
-// A |length| of 0 or below writes nothing and returns 0.
+// A |length| of 0 or below writes nothing and returns 0. Encoding takes at
+// most (INT_MAX / 65) * 48 = 1585834944 bytes, whose laid-out text still
+// fits the int result; a longer |length| writes nothing and returns 0.
+// Decoding accepts every int length (the result is never above it).
 KRTOOLS_API int FilterUnfilter(const unsigned char* in, unsigned char* out, int length, int encode);
 
 KRTOOLS_EXTERN_C_END

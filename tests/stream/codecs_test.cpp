@@ -2,6 +2,8 @@
 // against OpenSSL and Python. Global operator new is counted for the whole binary.
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -115,6 +117,30 @@ TEST(BufferCoders, FollowTheCallingRules) {
     EXPECT_EQ(std::string(out, 4), OpensslBase64("a"));
     EXPECT_EQ(context.bitCount, 0);
     EXPECT_EQ(FilterData(in, out, 0, &context) + FilterData(in, out, -2, &context), 0);
+}
+
+// One byte past each encoder's largest input is refused before anything is
+// read or written (the buffers here are tiny); the counts of the largest
+// accepted inputs still fit an int.
+TEST(BufferCoders, RefuseInputWhoseTextWouldOverflowTheCount) {
+    const int64_t base64Max = (INT_MAX / 4) * 3 - 3, hexMax = INT_MAX / 2;
+    const int64_t linedMax = (INT_MAX / 65) * 48;
+    EXPECT_LE(4 * ((base64Max + 2) / 3), INT_MAX);
+    EXPECT_LE(2 * hexMax, INT_MAX);
+    EXPECT_LE(4 * ((linedMax + 2) / 3) + (linedMax + 47) / 48, INT_MAX);
+    const unsigned char in[4] = {'a', 'b', 'c', 'd'};
+    char out[8] = "";
+    FilterContext context = Context(1);
+    EXPECT_EQ(FilterData(in, out, 2, &context), 0);  // two bytes pending
+    EXPECT_EQ(FilterData(in, out, static_cast<int>(base64Max + 1), &context), 0);
+    EXPECT_EQ(context.bitCount, 16);
+    EXPECT_EQ(FilterData(in, out, 1, &context), 4);
+    context = Context(2);
+    EXPECT_EQ(FilterData(in, out, static_cast<int>(hexMax + 1), &context), 0);
+    EXPECT_EQ(FilterData(in, out, 2, &context), 4);
+    unsigned char lined[8];
+    EXPECT_EQ(FilterUnfilter(in, lined, static_cast<int>(linedMax + 1), 1), 0);
+    EXPECT_EQ(FilterUnfilter(in, lined, 3, 1), 5);
 }
 
 TEST(BufferCoders, MatchOpensslAndBinasciiInAnyPiecesAndSkipNoise) {
