@@ -94,6 +94,8 @@ TEST_F(FileFaults, EveryStdioCallSiteOfTheFileObject) {
         {"fseek", EINVAL, "r", [](PXMFile& f) { f.Fseek(4); }, "Fseek", "File fseek failed: "},
         {"fseek", EINVAL, "r", [](PXMFile& f) { f.Fseek(SEEK_SET, 4); }, "Fseek",
          "File fseek failed: "},
+        {"fseek", ESPIPE, "r", [](PXMFile& f) { f.Fseek(-1); }, "Fseek", "File fseek failed: "},
+        {"ftell", EIO, "r", [](PXMFile& f) { f.Fgetpos(); }, "Fgetpos", "File fgetpos failed: "},
         {"fseek", EINVAL, "r", [](PXMFile& f) { f.Fsetpos(2); }, "Fsetpos",
          "File fsetpos failed: "},
         {"ftell", EIO, "r", [](PXMFile& f) { f.Ftell(); }, "Ftell", "File ftell failed: "},
@@ -127,7 +129,8 @@ TEST_F(FileFaults, EveryStdioCallSiteOfTheFileObject) {
                 Thrown([&] { file.Fwrite("x", 1); }).text,
                 "Function: Fwrite, Filename: " + path + ", Mode: " + c.mode + "\r\nfile not open");
         }
-        if (std::strcmp(c.call, "fread") == 0 || std::strcmp(c.call, "fgets") == 0) {
+        if (std::strcmp(c.call, "fread") == 0 || std::strcmp(c.call, "fgets") == 0 ||
+            std::strcmp(c.call, "fseek") == 0) {
             EXPECT_FALSE(file.GetEOFSwitch());
         }
         if (std::strcmp(c.call, "malloc") == 0) {
