@@ -4,6 +4,7 @@
 
 #include <dirent.h>
 #include <netdb.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -135,6 +136,7 @@ int __real_connect(int, const struct sockaddr*, socklen_t);
 ssize_t __real_send(int, const void*, size_t, int);
 ssize_t __real_recv(int, void*, size_t, int);
 int __real_close(int);
+int __real_poll(struct pollfd*, nfds_t, int);
 int __real_getchar();
 struct tm* __real_gmtime_r(const time_t*, struct tm*);
 struct tm* __real_localtime_r(const time_t*, struct tm*);
@@ -284,6 +286,11 @@ ssize_t __wrap_send(int handle, const void* data, size_t length, int flags) {
 ssize_t __wrap_recv(int handle, void* buffer, size_t length, int flags) {
     LIMIT_OR_FAIL("recv", length, -1);
     return __real_recv(handle, buffer, allowed, flags);
+}
+
+int __wrap_poll(struct pollfd* entries, nfds_t count, int milliseconds) {
+    FAIL_WITH("poll", -1);
+    return __real_poll(entries, count, milliseconds);
 }
 
 // close releases the descriptor whatever it reports.
