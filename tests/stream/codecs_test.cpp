@@ -272,11 +272,13 @@ TEST(KRUnfilterBase64, FailsFinalOnlyOnALoneTrailingCharacter) {
     EXPECT_EQ(piped.text, "a");
 }
 
-TEST(Base64Filters, CopiesOwnTheirCodingContextAndDescribeThemselves) {
+TEST(Filters, CopiesOwnTheirCodingContextAndDescribeThemselves) {
     Piped piped;
-    // Copies and assignments made mid-stream continue the stream on their own.
+    // Copies and assignments made mid-stream continue the stream on their own,
+    // as the original does.
     auto expectCopiesContinue = [&piped](auto original, const std::string& head,
-                                         const std::string& tail, const std::string& expected) {
+                                         const std::string& tail, const std::string& expected,
+                                         const std::string& description) {
         using Filter = decltype(original);
         original.SetContainer(&piped.chain);
         original.Update(head.data(), int(head.size()));
@@ -286,13 +288,18 @@ TEST(Base64Filters, CopiesOwnTheirCodingContextAndDescribeThemselves) {
         for (Filter* filter : {&original, &copy, &assigned}) {
             piped.text.clear();
             filter->Update(tail.data(), int(tail.size()));
+            filter->Final();
             EXPECT_EQ(piped.text, expected);
             EXPECT_EQ(filter->GetDescription() + std::to_string(filter->GetFilterType()),
-                      "Base 645");
+                      description);
         }
     };
-    expectCopiesContinue(KRFilterBase64(), "ab", "c", "YWJj");
-    expectCopiesContinue(KRUnfilterBase64(), "YW", "Jj", "bc");
+    expectCopiesContinue(KRFilterBase64(), "ab", "c", "YWJj", "Base 645");
+    expectCopiesContinue(KRUnfilterBase64(), "YW", "Jj", "bc", "Base 645");
+    const std::string line(70, 'x');
+    expectCopiesContinue(KRFilterQuotedPrintable(), line, "yy=z", "yy=\r\n=3Dz",
+                         "Quoted Printable4");
+    expectCopiesContinue(KRUnfilterQuotedPrintable(), "a", "=3Db", "=b", "Quoted Printable4");
 }
 
 TEST(KRFilterQuotedPrintable, EscapesAndBreaksAfterColumn72InAnyPieces) {
