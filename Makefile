@@ -5,6 +5,7 @@
 #   make bench    build the benchmarks and print the ours-vs-peer table
 #   make install PREFIX=/usr/local
 #   make fuzz FUZZ_SECONDS=60
+#   make coverage  build with gcov, run the tests, HTML report and per-component table
 #   make valgrind  run every test program of the release build under valgrind
 #   make format   rewrite every C/C++ file with clang-format
 #   make package  the Debian package build/release/krtools_<version>_amd64.deb
@@ -20,7 +21,7 @@ JOBS ?= 2
 # What the release build installs (its tests are not needed for that).
 INSTALLED_TARGETS := krtools_shared krtools_static krmepit_shared krmepit_static krtool krtool_docs
 
-.PHONY: all deps test-deps fuzz-deps demo test unit clang consumer abi abi-update package package-check valgrind fuzz-build fuzz-smoke fuzz bench install format check-format \
+.PHONY: all deps test-deps fuzz-deps demo test unit clang consumer abi abi-update package package-check valgrind fuzz-build fuzz-smoke fuzz coverage bench install format check-format \
         release release-test clean
 
 all: release
@@ -103,6 +104,12 @@ fuzz: fuzz-deps fuzz-build
 
 fuzz-deps:
 	@scripts/install-deps --fuzz
+
+coverage: test-deps
+	cmake --preset coverage
+	cmake --build --preset coverage -j$(JOBS)
+	ctest --preset coverage 2>&1 | tee build/coverage/ctest-output.log
+	scripts/coverage-report build/coverage
 
 bench:
 	@scripts/install-deps --bench
