@@ -1,65 +1,30 @@
 // Injected failures of the resolver and socket calls under the mailer, with
 // a relay on loopback run by a thread of this test (its calls are never
 // touched: faults apply to the arming thread only).
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netdb.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <functional>
-#include <thread>
 
 #include "fault_plan.h"
 #include "krtools/mailer.h"
+#include "loopback_relay.h"
 
 namespace {
 
-// Accepts one connection, answers every piece it receives with "250 ok",
-// and keeps what it received.
-class Relay {
-public:
-    Relay() {
-        listener_ = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        bind(listener_, reinterpret_cast<sockaddr*>(&address), length);
-        listen(listener_, 1);
-        getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-        port = std::to_string(ntohs(address.sin_port));
-        thread_ = std::thread([this] { Serve(); });
-    }
-    ~Relay() {
-        shutdown(listener_, SHUT_RDWR);
-        if (thread_.joinable()) thread_.join();
-        close(listener_);
-    }
-    // What arrived once the client closed.
-    std::string Received() {
-        if (thread_.joinable()) thread_.join();
-        return received_;
-    }
-    std::string port;
-
-private:
-    void Serve() {
-        const int peer = accept(listener_, nullptr, nullptr);
-        if (peer < 0) return;
-        char buffer[4096];
-        for (ssize_t n; (n = recv(peer, buffer, sizeof buffer, 0)) > 0;) {
-            received_.append(buffer, static_cast<size_t>(n));
-            send(peer, "250 ok\r\n", 8, MSG_NOSIGNAL);
-        }
-        close(peer);
-    }
-    int listener_;
-    std::thread thread_;
-    std::string received_;
+// Answers every piece it receives with "250 ok" and keeps it.
+struct Relay : LoopbackRelay {
+    Relay()
+        : LoopbackRelay([](int peer, std::string& received) {
+              char buffer[4096];
+              for (ssize_t n; (n = recv(peer, buffer, sizeof buffer, 0)) > 0;) {
+                  received.append(buffer, static_cast<size_t>(n));
+                  Reply(peer, "250 ok\r\n");
+              }
+          }) {}
 };
 
 std::pair<int, std::string> Thrown(const std::function<void()>& body) {

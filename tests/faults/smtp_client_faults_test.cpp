@@ -2,79 +2,47 @@
 // scripted relay on loopback run by a thread of this test: failures and
 // time-outs name the step with the injected code; interrupted calls and
 // short sends are invisible to the relay.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netdb.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <string>
-#include <thread>
 
 #include "fault_plan.h"
 #include "krtools/mailer.h"
+#include "loopback_relay.h"
 
 namespace {
 
 // Greets, answers each command line (354 to DATA, 250 to the end of the
 // data, 221 to QUIT, 250 otherwise) and keeps what it received.
-class ScriptedRelay {
-public:
-    ScriptedRelay() {
-        listener_ = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        bind(listener_, reinterpret_cast<sockaddr*>(&address), length);
-        listen(listener_, 1);
-        getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-        port = std::to_string(ntohs(address.sin_port));
-        thread_ = std::thread([this] { Serve(); });
-    }
-    ~ScriptedRelay() {
-        shutdown(listener_, SHUT_RDWR);
-        if (thread_.joinable()) thread_.join();
-        close(listener_);
-    }
-    std::string Received() {
-        if (thread_.joinable()) thread_.join();
-        return received_;
-    }
-    std::string port;
-
-private:
-    void Reply(int peer, const char* text) { send(peer, text, strlen(text), MSG_NOSIGNAL); }
-    void Serve() {
-        const int peer = accept(listener_, nullptr, nullptr);
-        if (peer < 0) return;
-        Reply(peer, "220 relay.example ready\r\n");
-        char buffer[4096];
-        std::string line;
-        bool inData = false;
-        for (ssize_t n; (n = recv(peer, buffer, sizeof buffer, 0)) > 0;) {
-            received_.append(buffer, static_cast<size_t>(n));
-            for (ssize_t i = 0; i < n; ++i) {
-                line += buffer[i];
-                if (buffer[i] != '\n') continue;
-                if (inData) {
-                    if (line == ".\r\n") Reply(peer, "250 queued\r\n"), inData = false;
-                } else if (line.rfind("DATA", 0) == 0) {
-                    Reply(peer, "354 go on\r\n"), inData = true;
-                } else {
-                    Reply(peer, line.rfind("QUIT", 0) == 0 ? "221 bye\r\n" : "250 ok\r\n");
-                }
-                line.clear();
+void ServeSmtp(int peer, std::string& received) {
+    LoopbackRelay::Reply(peer, "220 relay.example ready\r\n");
+    char buffer[4096];
+    std::string line;
+    bool inData = false;
+    for (ssize_t n; (n = recv(peer, buffer, sizeof buffer, 0)) > 0;) {
+        received.append(buffer, static_cast<size_t>(n));
+        for (ssize_t i = 0; i < n; ++i) {
+            line += buffer[i];
+            if (buffer[i] != '\n') continue;
+            const char* reply = nullptr;
+            if (inData) {
+                if (line == ".\r\n") reply = "250 queued\r\n", inData = false;
+            } else if (line.rfind("DATA", 0) == 0) {
+                reply = "354 go on\r\n", inData = true;
+            } else {
+                reply = line.rfind("QUIT", 0) == 0 ? "221 bye\r\n" : "250 ok\r\n";
             }
+            if (reply != nullptr) LoopbackRelay::Reply(peer, reply);
+            line.clear();
         }
-        close(peer);
     }
-    int listener_;
-    std::thread thread_;
-    std::string received_;
+}
+
+struct ScriptedRelay : LoopbackRelay {
+    ScriptedRelay() : LoopbackRelay(ServeSmtp) {}
 };
 
 KRMailMessage Message() {
