@@ -92,6 +92,8 @@ TEST(BoundedCopy, StrncpyAndStrncatStayInTheBuffer) {
     EXPECT_EQ(Strncat(b, "", 8), 0);
     char full[4] = {'a', 'b', 'c', 'd'};  // no NUL inside: nothing is written
     EXPECT_EQ(Strncat(full, "x", 4), 1);
+    EXPECT_EQ(Strncat(full, "", 4) + Strncat(full, "", 0), 0);
+    EXPECT_EQ(Strncat(full, "x", 0), 1);
     EXPECT_EQ(std::string(full, 4), "abcd");
 }
 
@@ -117,6 +119,9 @@ TEST(Hex, Hex2CharMatchesPrintfAndChar2HexReadsItBack) {
     EXPECT_EQ(std::vector<int>(bytes, bytes + 2), std::vector<int>({0x41, 0xFF}));
     EXPECT_EQ(Char2Hex("z1ab", bytes, 4), 1);  // goes on after a bad digit
     EXPECT_EQ(std::vector<int>(bytes, bytes + 2), std::vector<int>({0xA1, 0xAB}));
+    EXPECT_EQ(Char2Hex(" :{~", bytes, 4), 1);  // below, between and above the digits
+    EXPECT_EQ(std::vector<int>(bytes, bytes + 2), std::vector<int>({0x0A, 0xBE}));
+    EXPECT_EQ(Char2Hex("z1ab", bytes, 4), 1);
     EXPECT_EQ(Char2Hex("4", bytes, 1) + Char2Hex("zz", bytes, -2), 0);
     EXPECT_EQ(bytes[0], 0xA1);
 }
