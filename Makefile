@@ -106,6 +106,7 @@ fuzz-deps:
 	@scripts/install-deps --fuzz
 
 coverage: test-deps
+	@scripts/install-deps --coverage
 	cmake --preset coverage
 	cmake --build --preset coverage -j$(JOBS)
 	ctest --preset coverage 2>&1 | tee build/coverage/ctest-output.log
